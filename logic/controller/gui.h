@@ -1,0 +1,26 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+// What the controller calls on the window. Called from the GUI thread and from
+// the controller's worker threads; implementations carry widget changes into
+// the GUI thread. Texts belong to the caller and are valid during the call.
+// Not deleted through this interface (no virtual destructor).
+class gui {
+ public:
+  // Takes its own copy of `image` before returning.
+  virtual void drawImage(const cv::Mat& image) = 0;
+  virtual int getCanvasHeight() = 0;
+  virtual int getCanvasWidth() = 0;
+  virtual void setInfoText(const char* text) = 0;
+  virtual void setStatusText(const char* text) = 0;
+  // A German error text, shown as a modal message.
+  virtual void showErrorMessage(const char* text) = 0;
+  // The highest sound data set index (number of sets - 1).
+  virtual void setRepMaximum(int maximum) = 0;
+  virtual int getTransMaximum() = 0;
+  virtual void setSoundControlsEnabled(bool enabled) = 0;
+
+ protected:
+  ~gui() = default;
+};

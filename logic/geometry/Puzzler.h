@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class PicManager;
+class Picture;
+
+// Paints the view from the photographs that overlap it, blending every
+// photograph that covers a pixel with its weight at the sampled point.
+class Puzzler {
+ public:
+  // Builds the weight map for the full size of picture 0 and writes it as
+  // "LUT.jpg" in the working directory. Throws std::invalid_argument when the
+  // panorama has no picture 0.
+  Puzzler(const std::string& weightKind, PicManager* panorama);
+
+  // Writes the view picture's image from the first `count` records of its
+  // overlap list. fv is the camera's focal length in view pixels.
+  void puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view, double azimuth,
+                      double altitude, double fv);
+
+  std::string weightKind;
+  std::vector<float> weightMap;  // w0 x h0, row-major
+  int w0 = 0;
+  int h0 = 0;
+};

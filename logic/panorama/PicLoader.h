@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+class Logger;
+class Picture;
+
+// The loader's hold on one picture's image (one use of it).
+struct LoadedEntry {
+  Picture* picture = nullptr;  // not owned
+  cv::Mat image;
+};
+
+// Decides which photographs hold a larger image than their preview, and at
+// which scale: the view's partners get the scale the overlap geometry calls
+// for; photographs more than maxDepth overlap steps from every partner drop
+// back to their previews. Operations that find the loader busy give up.
+class PicLoader {
+ public:
+  PicLoader(int pictureCount, Logger* logger);
+  ~PicLoader();
+
+  void loadNeededPictures(Picture* view, bool force);
+  void load(Picture* picture, int targetWidth, int targetHeight);
+  void freeUnneded(Picture* viewCopy);
+  bool isNearView(Picture* start, Picture* viewCopy);
+  void free(Picture* picture);
+  void loadNeighbours(Picture* view);
+  void loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view);
+
+  int maxDepth = 3;
+  int loadedCount = 0;
+  int pictureCount = 0;
+  std::vector<unsigned char> visited;
+  std::vector<int> distance;
+  std::vector<std::unique_ptr<LoadedEntry>> loaded;
+  Logger* logger = nullptr;  // not owned
+  std::atomic<bool> locked{false};
+};

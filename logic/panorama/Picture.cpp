@@ -1,0 +1,292 @@
+#include "panorama/Picture.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "controller/CamData.h"
+
+namespace {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+// The picture file's longest accepted path; longer paths are cut there.
+constexpr std::size_t kMaxFileName = 4999;
+
+bool sameImage(const cv::Mat& a, const cv::Mat& b) { return a.data == b.data; }
+
+}  // namespace
+
+Picture::Picture(int id, int width, int height, double focalLength, double sensorWidth,
+                 double sensorHeight, double altitude, double azimuth, float extra2, double extra1)
+    : id(id),
+      extra1(extra1),
+      extra2(extra2),
+      altitude(altitude),
+      azimuth(azimuth),
+      focalLength(focalLength),
+      sensorWidth(sensorWidth),
+      sensorHeight(sensorHeight),
+      width(width),
+      height(height),
+      fullWidth(width),
+      fullHeight(height),
+      previewWidth(width),
+      previewHeight(height) {
+  char name[40];
+  std::snprintf(name, sizeof name, "ID: %d", id);
+  fileName = name;
+}
+
+Picture::~Picture() = default;
+
+std::unique_ptr<Picture> Picture::forCamera(const CamData& camera) {
+  auto view = std::make_unique<Picture>(-1, camera.width, camera.height, camera.f,
+                                        camera.sensorWidth, camera.sensorHeight, camera.altitude,
+                                        camera.azimuth, 0.0f, -1.0);
+  view->setPitch(camera.sensorWidth / static_cast<double>(camera.width));
+  return view;
+}
+
+void Picture::setPitch(double pitch) {
+  Lock lock(mutex_);
+  pixelPitch = basePitch = pitch;
+  previewPitch = pitch / previewScale;
+  if (sameImage(image, preview)) {
+    pixelPitch = previewPitch;
+  }
+}
+
+bool Picture::setFile(const std::string& path) {
+  Lock lock(mutex_);
+  fileName = path.substr(0, kMaxFileName);
+  makePreview();
+  if (preview.empty()) {
+    return false;
+  }
+  requestedScale = previewScale;
+  image = preview;
+  pixelPitch = previewPitch;
+  keepCurrent = true;
+  scaled = true;
+  scaleX = scaleY = previewScale;
+  width = preview.cols;
+  height = preview.rows;
+  return true;
+}
+
+std::unique_ptr<Picture> Picture::copyWithoutImages() const {
+  Lock lock(mutex_);
+  auto copy = std::make_unique<Picture>(-2, width, height, focalLength, sensorWidth, sensorHeight,
+                                        altitude, azimuth, extra2, extra1);
+  copy->fileName = fileName;
+  copy->pixelPitch = pixelPitch;
+  copy->scaleX = scaleX;
+  copy->scaleY = scaleY;
+  copy->requestedScale = requestedScale;
+  copy->scaled = scaled;
+  copy->rescalePending = rescalePending;
+  copy->fullWidth = fullWidth;
+  copy->fullHeight = fullHeight;
+  copy->basePitch = basePitch;
+  copy->overlaps = overlaps;
+  return copy;
+}
+
+cv::Mat Picture::acquireImage() {
+  Lock lock(mutex_);
+  const bool largerIsCurrent = !image.empty() && !sameImage(image, preview);
+  if (!largerIsCurrent && !keepCurrent) {
+    loadFullImage();
+    if (image.empty() && !preview.empty()) {
+      // The file vanished or changed since the preview was made: keep
+      // showing the preview instead of an image of the wrong size.
+      image = preview;
+    } else {
+      scaleX = scaleY = 1.0;
+      if (rescalePending && requestedScale != 1.0) {
+        applyRequestedScale();
+      } else {
+        width = fullWidth;
+        height = fullHeight;
+        pixelPitch = basePitch;
+        scaled = false;
+        rescalePending = false;
+      }
+    }
+  }
+  ++useCount;
+  return image;
+}
+
+void Picture::releaseImage() {
+  Lock lock(mutex_);
+  --useCount;
+  if (useCount <= 0) {
+    useCount = 0;
+    revertToPreview();
+  }
+}
+
+void Picture::revertToPreview() {
+  Lock lock(mutex_);
+  if (sameImage(image, preview)) {
+    return;
+  }
+  image = preview;
+  requestedScale = previewScale;
+  pixelPitch = previewPitch;
+  keepCurrent = true;
+  scaleX = scaleY = previewScale;
+  scaled = true;
+  width = preview.cols;
+  height = preview.rows;
+}
+
+bool Picture::requestScale(int targetWidth, int targetHeight, cv::Mat* held) {
+  Lock lock(mutex_);
+  const double sx = static_cast<double>(targetWidth) / fullWidth;
+  const double sy = static_cast<double>(targetHeight) / fullHeight;
+  const double s = std::fabs(1.0 - sy) <= std::fabs(1.0 - sx) ? sy : sx;
+  requestedScale = s < 1.0 ? s : 1.0;
+  rescalePending = true;
+
+  const bool soleHolder = useCount == 1 && held != nullptr && sameImage(*held, image);
+  if (!soleHolder || inUse || keepCurrent) {
+    return false;
+  }
+  const double current = (scaleX + scaleY) / 2.0;
+  if (current >= requestedScale) {
+    applyRequestedScale();
+    *held = image;
+    return true;
+  }
+  useCount = 0;
+  revertToPreview();
+  *held = acquireImage();
+  rescalePending = false;
+  return true;
+}
+
+void Picture::applyRequestedScale() {
+  Lock lock(mutex_);
+  if (image.empty()) {
+    return;
+  }
+  const int w = static_cast<int>(std::floor(fullWidth * requestedScale + 0.5));
+  const int h = static_cast<int>(std::floor(fullHeight * requestedScale + 0.5));
+  if (image.cols != w || image.rows != h) {
+    cv::Mat resized;
+    try {
+      resized.create(h, w, CV_8UC3);
+      cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_CUBIC);
+    } catch (...) {
+      return;
+    }
+    // Dropping our reference frees the old image unless it is the preview.
+    image = resized;
+    width = w;
+    height = h;
+    if (w == fullWidth && h == fullHeight) {
+      scaleX = scaleY = 1.0;
+      scaled = false;
+      pixelPitch = basePitch;
+    } else {
+      scaleX = static_cast<double>(w) / fullWidth;
+      scaleY = static_cast<double>(h) / fullHeight;
+      scaled = true;
+      pixelPitch = 2.0 * basePitch / (scaleX + scaleY);
+    }
+  }
+  rescalePending = false;
+}
+
+void Picture::loadFullImage() {
+  Lock lock(mutex_);
+  if (id < 0) {
+    image = cv::Mat::zeros(height, width, CV_8UC3);
+    return;
+  }
+  try {
+    ++fileReads;
+    cv::Mat loaded = cv::imread(fileName, cv::IMREAD_COLOR);
+    // A file whose size differs from the description would make every
+    // later pixel lookup wrong (or out of bounds): treat it as unreadable.
+    if (!loaded.empty() && (loaded.cols != fullWidth || loaded.rows != fullHeight)) {
+      loaded.release();
+    }
+    image = loaded;
+  } catch (...) {
+  }
+}
+
+void Picture::makePreview() {
+  Lock lock(mutex_);
+  if (id < 0) {
+    return;
+  }
+  cv::Mat held = acquireImage();
+  if (held.empty()) {
+    releaseImage();
+    return;
+  }
+  const int longer = fullWidth > fullHeight ? fullWidth : fullHeight;
+  previewScale = static_cast<double>(kPreviewSize) / longer;
+  previewWidth = static_cast<int>(std::floor(fullWidth * previewScale + 0.5));
+  previewHeight = static_cast<int>(std::floor(fullHeight * previewScale + 0.5));
+  if (requestScale(previewWidth, previewHeight, &held)) {
+    preview = image.clone();
+    previewWidth = preview.cols;
+    previewHeight = preview.rows;
+    previewPitch = pixelPitch;
+    releaseImage();
+    keepCurrent = true;
+  } else {
+    releaseImage();
+  }
+}
+
+bool Picture::tryLock(const void* owner) {
+  bool expected = false;
+  if (!inUse.compare_exchange_strong(expected, true)) {
+    return false;
+  }
+  inUseBy = owner;
+  return true;
+}
+
+bool Picture::unlock(const void* owner) {
+  if (inUseBy.load() != owner) {
+    return false;
+  }
+  inUseBy = nullptr;
+  inUse = false;
+  return true;
+}
+
+bool Picture::hasPartner(const Picture* picture) const {
+  for (const OverlapRecord& record : overlaps) {
+    if (record.partner == picture) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int Picture::lengthToPixels(double length) const {
+  return static_cast<int>(std::floor(length / pixelPitch + 0.5));
+}
+
+void Picture::currentSize(int* w, int* h, double* pitch) const {
+  Lock lock(mutex_);
+  *w = width;
+  *h = height;
+  *pitch = pixelPitch;
+}
+
+bool Picture::previewIsCurrent() const {
+  Lock lock(mutex_);
+  return sameImage(image, preview);
+}

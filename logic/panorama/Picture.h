@@ -1,0 +1,110 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "panorama/OverlapRecord.h"
+
+struct CamData;
+
+// A photograph of the panorama (id 0 ... n-1), a view computed from the
+// photographs (id -1) or a copy made for the free thread (id -2).
+//
+// A photograph always keeps a small preview (at most 100 pixels on the longer
+// side). A larger image, scaled to what the view needs, is loaded from the
+// file on demand and dropped back to the preview when its last holder
+// releases it. `image` may share its pixels with `preview` (same data
+// pointer): then the preview is current.
+//
+// Thread safety: every operation that changes the current image or its size
+// fields (acquireImage, releaseImage, revertToPreview, requestScale,
+// applyRequestedScale, makePreview) runs under the picture's own recursive
+// mutex, so a use count change and the drop to the preview are one step.
+// Threads that read the size fields without holding the image use
+// currentSize(). tryLock/unlock form a try-lock on `inUse`.
+class Picture {
+ public:
+  // Millimetres per pixel of every photograph at full size (1 / 127.4).
+  static constexpr double kPhotoPitch = 0.007849293563579277;
+  static constexpr int kPreviewSize = 100;
+
+  Picture(int id, int width, int height, double focalLength, double sensorWidth,
+          double sensorHeight, double altitude, double azimuth, float extra2, double extra1);
+  ~Picture();
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+
+  // The view picture of a camera: id -1, the camera's pixel size, focal
+  // length, sensor and direction; pixelPitch = basePitch = sensorWidth / width.
+  static std::unique_ptr<Picture> forCamera(const CamData& camera);
+
+  void setPitch(double pitch);
+  // Takes the file path and builds the preview from the file, which becomes
+  // current. Returns false when the file could not be read (no preview).
+  bool setFile(const std::string& path);
+  // id -2, same description and overlap records, no images.
+  std::unique_ptr<Picture> copyWithoutImages() const;
+
+  cv::Mat acquireImage();
+  void releaseImage();
+  void revertToPreview();
+  // True when the request was carried out now; may replace *held.
+  bool requestScale(int targetWidth, int targetHeight, cv::Mat* held);
+  void applyRequestedScale();
+  void loadFullImage();
+  void makePreview();
+
+  bool tryLock(const void* owner);
+  bool unlock(const void* owner);
+  bool hasPartner(const Picture* picture) const;
+  // floor(length / pixelPitch + 0.5)
+  int lengthToPixels(double length) const;
+
+  // Consistent snapshot of the current pixel size and pitch.
+  void currentSize(int* width, int* height, double* pitch) const;
+  // The current image is the preview (also when both are empty).
+  bool previewIsCurrent() const;
+
+  int id;
+  std::vector<OverlapRecord> overlaps;
+  double extra1;
+  float extra2;
+  double altitude;
+  double azimuth;
+  double focalLength;
+  double sensorWidth;
+  double sensorHeight;
+  double pixelPitch = 0.0;
+  int width;
+  int height;
+  double scaleX = 1.0;
+  double scaleY = 1.0;
+  double requestedScale = 1.0;
+  bool scaled = false;
+  bool rescalePending = false;
+  int fullWidth;
+  int fullHeight;
+  double basePitch = 0.0;
+  double previewPitch = 0.0;
+  double previewScale = 1.0;
+  int previewWidth;
+  int previewHeight;
+  std::atomic<bool> inUse{false};
+  std::atomic<const void*> inUseBy{nullptr};
+  std::atomic<bool> keepCurrent{false};
+  std::string fileName;
+  cv::Mat image;
+  int useCount = 0;
+  cv::Mat preview;
+
+  // Number of times the picture file was read (for tests and benchmarks).
+  std::atomic<int> fileReads{0};
+
+ private:
+  mutable std::recursive_mutex mutex_;
+};
