@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -32,6 +34,10 @@ class PicLoader {
   void loadNeighbours(Picture* view);
   void loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view);
 
+  // fullExtent * viewExtent / photoExtent in 64 bits, truncated, clamped to
+  // 0 ... INT_MAX; a photograph extent below 1 counts as 1.
+  static int targetExtent(int fullExtent, std::int64_t viewExtent, std::int64_t photoExtent);
+
   int maxDepth = 3;
   int loadedCount = 0;
   int pictureCount = 0;
@@ -40,4 +46,10 @@ class PicLoader {
   std::vector<std::unique_ptr<LoadedEntry>> loaded;
   Logger* logger = nullptr;  // not owned
   std::atomic<bool> locked{false};
+
+ private:
+  // The picture has a slot: its ID is 0 ... pictureCount - 1.
+  bool hasSlot(const Picture* picture) const;
+  void logLine(const char* text);
+  void logErrorLine(const char* context, const std::string& text);
 };

@@ -1,0 +1,301 @@
+#include "panorama/PicLoader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <queue>
+
+#include <opencv2/core.hpp>
+
+#include "controller/Logger.h"
+#include "panorama/Picture.h"
+
+namespace {
+
+constexpr std::size_t kLogBuffer = 1000;
+
+// Clears the loader's `locked` flag when the operation that set it ends,
+// also when an exception leaves it: a flag left set would make every later
+// operation of the loader give up for good.
+class LockRelease {
+ public:
+  explicit LockRelease(std::atomic<bool>* flag) : flag_(flag) {}
+  ~LockRelease() { flag_->store(false); }
+  LockRelease(const LockRelease&) = delete;
+  LockRelease& operator=(const LockRelease&) = delete;
+
+ private:
+  std::atomic<bool>* flag_;
+};
+
+// Smallest and largest x and y of the first `count` (column, row) pairs.
+struct Box {
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+};
+
+Box boundingBox(const std::vector<int>& points, std::size_t count) {
+  int minX = points[0];
+  int maxX = points[0];
+  int minY = points[1];
+  int maxY = points[1];
+  for (std::size_t k = 1; k < count; ++k) {
+    minX = std::min(minX, points[2 * k]);
+    maxX = std::max(maxX, points[2 * k]);
+    minY = std::min(minY, points[2 * k + 1]);
+    maxY = std::max(maxY, points[2 * k + 1]);
+  }
+  Box box;
+  box.width = static_cast<std::int64_t>(maxX) - minX + 1;
+  box.height = static_cast<std::int64_t>(maxY) - minY + 1;
+  return box;
+}
+
+}  // namespace
+
+PicLoader::PicLoader(int count, Logger* logger) : logger(logger) {
+  logLine("PicLoader::PicLoader()");
+  locked = false;
+  maxDepth = 3;
+  pictureCount = count > 0 ? count : 0;
+  loadedCount = 0;
+  visited.assign(pictureCount, 0);
+  distance.assign(pictureCount, 0);
+  loaded.resize(pictureCount);
+  logLine("PicLoader::PicLoader() init loaded[] and visited[]");
+}
+
+// The pictures may already be gone when the loader is destroyed (the
+// collection is closed first), so the entries are dropped without touching
+// the pictures' use counts.
+PicLoader::~PicLoader() = default;
+
+int PicLoader::targetExtent(int fullExtent, std::int64_t viewExtent, std::int64_t photoExtent) {
+  if (photoExtent <= 0) {
+    photoExtent = 1;
+  }
+  const std::int64_t target = static_cast<std::int64_t>(fullExtent) * viewExtent / photoExtent;
+  if (target > INT_MAX) {
+    return INT_MAX;
+  }
+  if (target < 0) {
+    return 0;
+  }
+  return static_cast<int>(target);
+}
+
+void PicLoader::loadNeededPictures(Picture* view, bool force) {
+  if (locked.exchange(true)) {
+    logLine("PicLoader::loadNeededPictures LOCKED");
+    return;
+  }
+  LockRelease release(&locked);
+  if (view == nullptr) {
+    return;
+  }
+
+  char text[kLogBuffer];
+  std::snprintf(text, sizeof text, "PicLoader::loadNeededPictures N=%u",
+                static_cast<unsigned>(view->overlaps.size()));
+  logLine(text);
+
+  for (const OverlapRecord& record : view->overlaps) {
+    Picture* partner = record.partner;
+    // A record needs at least one vertex on both sides to be measured.
+    const std::size_t available =
+        std::min(record.ownPoints.size(), record.partnerPoints.size()) / 2;
+    const std::size_t count =
+        record.count > 0 ? std::min(static_cast<std::size_t>(record.count), available) : 0;
+    if (partner == nullptr || count == 0) {
+      continue;
+    }
+    const Box viewBox = boundingBox(record.ownPoints, count);
+    const Box photoBox = boundingBox(record.partnerPoints, count);
+    const int targetWidth = targetExtent(partner->fullWidth, viewBox.width, photoBox.width);
+    const int targetHeight = targetExtent(partner->fullHeight, viewBox.height, photoBox.height);
+    if (force) {
+      partner->keepCurrent = false;
+    }
+    load(partner, targetWidth, targetHeight);
+    partner->keepCurrent = true;
+  }
+}
+
+void PicLoader::load(Picture* picture, int targetWidth, int targetHeight) {
+  if (!hasSlot(picture)) {
+    return;
+  }
+  std::unique_ptr<LoadedEntry>& slot = loaded[picture->id];
+  if (!slot) {
+    auto entry = std::make_unique<LoadedEntry>();
+    entry->picture = picture;
+    entry->image = picture->acquireImage();
+    slot = std::move(entry);
+    ++loadedCount;
+  }
+
+  char text[kLogBuffer];
+  if (picture->requestScale(targetWidth, targetHeight, &slot->image)) {
+    std::snprintf(text, sizeof text, "PicLoader::load ID: %d, requested scale done, scale: %f|%f",
+                  picture->id, picture->scaleX, picture->scaleY);
+  } else {
+    std::snprintf(text, sizeof text, "PicLoader::load ID: %d, requested scale NOT done",
+                  picture->id);
+  }
+  logLine(text);
+}
+
+void PicLoader::freeUnneded(Picture* viewCopy) {
+  if (locked.exchange(true)) {
+    logLine("PicLoader::freeUnneded LOCKED");
+    return;
+  }
+  LockRelease release(&locked);
+  if (viewCopy == nullptr) {
+    return;
+  }
+
+  char text[kLogBuffer];
+  std::snprintf(text, sizeof text, "PicLoader::freeUnneded VirtPic OvCount: %u",
+                static_cast<unsigned>(viewCopy->overlaps.size()));
+  logLine(text);
+
+  try {
+    for (int i = 0; i < pictureCount; ++i) {
+      if (!loaded[i]) {
+        continue;
+      }
+      Picture* picture = loaded[i]->picture;
+      if (!isNearView(picture, viewCopy)) {
+        free(picture);
+      }
+    }
+  } catch (const cv::Exception& e) {
+    logErrorLine("freeUnneded", e.what());
+  } catch (...) {
+    // A failed cleanup only leaves some images in memory until the next
+    // one: log it and let the viewer go on.
+    logErrorLine("freeUnneded general exception", "FUUU");
+  }
+}
+
+bool PicLoader::isNearView(Picture* start, Picture* viewCopy) {
+  if (start == nullptr || viewCopy == nullptr) {
+    return false;
+  }
+  if (!hasSlot(start)) {
+    // Not a node of the overlap graph: only a direct overlap counts.
+    return viewCopy->hasPartner(start);
+  }
+  std::fill(visited.begin(), visited.end(), 0);
+  std::fill(distance.begin(), distance.end(), 2 * pictureCount);
+
+  std::queue<Picture*> queue;
+  queue.push(start);
+  visited[start->id] = 1;
+  distance[start->id] = 0;
+  while (!queue.empty()) {
+    Picture* current = queue.front();
+    queue.pop();
+    if (viewCopy->hasPartner(current)) {
+      return true;
+    }
+    if (distance[current->id] > maxDepth - 1) {
+      continue;
+    }
+    for (const OverlapRecord& record : current->overlaps) {
+      Picture* next = record.partner;
+      if (!hasSlot(next) || visited[next->id] != 0) {
+        continue;
+      }
+      queue.push(next);
+      visited[next->id] = 1;
+      distance[next->id] = std::min(distance[next->id], distance[current->id] + 1);
+    }
+  }
+  return false;
+}
+
+void PicLoader::free(Picture* picture) {
+  if (!hasSlot(picture) || !loaded[picture->id]) {
+    return;
+  }
+  char text[kLogBuffer];
+  std::snprintf(text, sizeof text, "PicLoader::free ID: %d", picture->id);
+  logLine(text);
+
+  picture->keepCurrent = false;
+  // One use less; the last one drops the picture back to its preview.
+  picture->releaseImage();
+  loaded[picture->id].reset();
+  --loadedCount;
+}
+
+void PicLoader::loadNeighbours(Picture* view) {
+  if (locked.exchange(true)) {
+    logLine("PicLoader::loadNeighbours LOCKED");
+    return;
+  }
+  LockRelease release(&locked);
+  std::fill(visited.begin(), visited.end(), 0);
+  logLine("PicLoader::loadNeighbours");
+  if (view == nullptr) {
+    return;
+  }
+  try {
+    loadNeighboursFrom(view, 0, 1.0, view);
+  } catch (const cv::Exception& e) {
+    logErrorLine("loadNeighbours", e.what());
+  } catch (...) {
+    logErrorLine("loadNeighbours general exception", "FUU");
+  }
+}
+
+void PicLoader::loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view) {
+  if (picture == nullptr) {
+    return;
+  }
+  const bool photograph = picture->id >= 0;
+  if (photograph && !view->hasPartner(picture)) {
+    load(picture, static_cast<int>(std::floor(picture->fullWidth * scale + 0.5)),
+         static_cast<int>(std::floor(picture->fullHeight * scale + 0.5)));
+  }
+  if (level >= maxDepth) {
+    return;
+  }
+  double nextScale = 1.0;
+  if (photograph) {
+    if (!hasSlot(picture)) {
+      return;
+    }
+    visited[picture->id] = 1;
+    nextScale = picture->rescalePending ? picture->requestedScale
+                                        : (picture->scaleX + picture->scaleY) / 2.0;
+  }
+  for (const OverlapRecord& record : picture->overlaps) {
+    Picture* next = record.partner;
+    if (!hasSlot(next) || visited[next->id] != 0) {
+      continue;
+    }
+    loadNeighboursFrom(next, level + 1, nextScale, view);
+  }
+}
+
+bool PicLoader::hasSlot(const Picture* picture) const {
+  return picture != nullptr && picture->id >= 0 && picture->id < pictureCount;
+}
+
+void PicLoader::logLine(const char* text) {
+  if (logger != nullptr) {
+    logger->log(text);
+  }
+}
+
+void PicLoader::logErrorLine(const char* context, const std::string& text) {
+  if (logger != nullptr) {
+    logger->logError(context, text);
+  }
+}
