@@ -20,6 +20,13 @@ class Puzzler {
   void puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view, double azimuth,
                       double altitude, double fv);
 
+  // Fills weightMap for weightKind at w0 x h0: a Gaussian that is 1 at the
+  // centre and the profile's corner weight at the corners, or 1 everywhere
+  // for an unknown profile name.
+  void buildWeightMap();
+  // Writes the map as an 8-bit grey image "LUT.jpg" (255 x weight, truncated).
+  void saveWeightMap() const;
+
   std::string weightKind;
   std::vector<float> weightMap;  // w0 x h0, row-major
   int w0 = 0;

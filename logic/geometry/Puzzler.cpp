@@ -1,0 +1,292 @@
+#include "geometry/Puzzler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "geometry/Frame.h"
+#include "panorama/PicManager.h"
+#include "panorama/Picture.h"
+
+namespace {
+
+// Every accumulator float starts here, so that an unreached pixel divides to 1.
+constexpr float kAccumulatorStart = 0.0001f;
+
+// Boxes smaller than this are drawn on the calling thread alone.
+constexpr long kMinPixelsPerThread = 1L << 15;
+constexpr unsigned kMaxThreads = 8;
+
+// The corner weight of each Gaussian profile; 0 for the flat profile.
+float profileCornerWeight(const std::string& kind) {
+  if (kind == "gaussSchwach") {
+    return 0.1f;
+  }
+  if (kind == "gaussMittel") {
+    return 0.001f;
+  }
+  if (kind == "gaussStark") {
+    return 1e-7f;
+  }
+  return 0.0f;
+}
+
+// Everything the per-pixel loop needs about one photograph, computed once.
+struct Source {
+  const cv::Mat* image = nullptr;
+  const float* weights = nullptr;
+  const int* weightColumn = nullptr;  // per photograph column: map column
+  const int* weightRow = nullptr;     // per photograph row: map row * map width
+  // Rows of the coefficient matrix: a, b and e as linear forms of (dx, dy, fv).
+  double ca[3];
+  double cb[3];
+  double ce[3];
+  double fp = 0.0;
+  double halfWidth = 0.0;
+  double halfHeight = 0.0;
+  double lastColumn = 0.0;  // samples stay below these (exclusive)
+  double lastRow = 0.0;
+  int columnFrom = 0;
+  int columnTo = 0;  // inclusive
+};
+
+// Adds the photograph's samples to the accumulator rows [rowFrom, rowTo).
+void drawRows(const Source& s, int rowFrom, int rowTo, int viewWidth, double halfViewWidth,
+              double halfViewHeight, double fv, float* accumulator) {
+  for (int y = rowFrom; y < rowTo; ++y) {
+    const double dy = y - halfViewHeight;
+    const double a0 = s.ca[1] * dy + s.ca[2] * fv;
+    const double b0 = s.cb[1] * dy + s.cb[2] * fv;
+    const double e0 = s.ce[1] * dy + s.ce[2] * fv;
+    float* cell = accumulator + 4 * (static_cast<long>(y) * viewWidth + s.columnFrom);
+    for (int x = s.columnFrom; x <= s.columnTo; ++x, cell += 4) {
+      const double dx = x - halfViewWidth;
+      const double e = s.ce[0] * dx + e0;
+      // A ray pointing away from the photograph would project through the
+      // centre onto a mirrored position: it never sees this photograph.
+      if (!(e > 0.0)) {
+        continue;
+      }
+      const double q = s.fp / e;
+      const double column = s.halfWidth + (s.ca[0] * dx + a0) * q;
+      const double row = s.halfHeight + (s.cb[0] * dx + b0) * q;
+      if (!(column >= 0.0 && column < s.lastColumn && row >= 0.0 && row < s.lastRow)) {
+        continue;
+      }
+      const int ci = static_cast<int>(column);
+      const int ri = static_cast<int>(row);
+      const float weight = s.weights[s.weightRow[ri] + s.weightColumn[ci]];
+      const std::uint8_t* pixel = s.image->ptr<std::uint8_t>(ri) + 3 * ci;
+      cell[0] += pixel[0] * weight;
+      cell[1] += pixel[1] * weight;
+      cell[2] += pixel[2] * weight;
+      cell[3] += weight;
+    }
+  }
+}
+
+// Map index along one axis for every pixel of a photograph's current image:
+// the nearest full-size pixel, then the same relative position in the map
+// (the full-size pixel itself when the photograph has the map's size).
+void buildAxisTable(int current, double inverseScale, int fullSize, int mapSize, int stride,
+                    std::vector<int>* table) {
+  table->resize(current > 0 ? current : 0);
+  for (int i = 0; i < current; ++i) {
+    long full = static_cast<long>(std::floor(i * inverseScale + 0.5));
+    full = std::clamp(full, 0L, static_cast<long>(fullSize) - 1);
+    long map = full;
+    if (fullSize != mapSize) {
+      map = (2 * full + 1) * mapSize / (2L * fullSize);
+    }
+    map = std::clamp(map, 0L, static_cast<long>(mapSize) - 1);
+    (*table)[i] = static_cast<int>(map * stride);
+  }
+}
+
+}  // namespace
+
+Puzzler::Puzzler(const std::string& weightKind, PicManager* panorama) : weightKind(weightKind) {
+  Picture* first = panorama != nullptr ? panorama->findById(0) : nullptr;
+  if (first == nullptr) {
+    throw std::invalid_argument("the panorama has no picture with ID 0");
+  }
+  if (first->fullWidth <= 0 || first->fullHeight <= 0) {
+    throw std::invalid_argument("picture 0 has no pixels");
+  }
+  w0 = first->fullWidth;
+  h0 = first->fullHeight;
+  buildWeightMap();
+  saveWeightMap();
+}
+
+void Puzzler::buildWeightMap() {
+  weightMap.assign(static_cast<std::size_t>(w0) * h0, 1.0f);
+  const float k = profileCornerWeight(weightKind);
+  const int hw = w0 / 2;
+  const int hh = h0 / 2;
+  const long cornerSquared = static_cast<long>(hw) * hw + static_cast<long>(hh) * hh;
+  if (k == 0.0f || cornerSquared == 0) {
+    return;
+  }
+  const float logK = std::log(k);
+  const float sigma = std::sqrt(-static_cast<float>(cornerSquared) / (2.0f * logK));
+  const float s2 = sigma * sigma;
+  const double twoS2 = 2.0 * static_cast<double>(s2);
+  // The profile is centred at (hw, hh); an odd size's last column or row
+  // simply continues it one step further.
+  for (int row = 0; row < h0; ++row) {
+    const long y = row - hh;
+    float* line = weightMap.data() + static_cast<std::size_t>(row) * w0;
+    for (int column = 0; column < w0; ++column) {
+      const long x = column - hw;
+      line[column] = static_cast<float>(std::exp(-static_cast<double>(y * y + x * x) / twoS2));
+    }
+  }
+}
+
+void Puzzler::saveWeightMap() const {
+  cv::Mat grey(h0, w0, CV_8UC1);
+  for (int row = 0; row < h0; ++row) {
+    const float* line = weightMap.data() + static_cast<std::size_t>(row) * w0;
+    std::uint8_t* out = grey.ptr<std::uint8_t>(row);
+    for (int column = 0; column < w0; ++column) {
+      out[column] = static_cast<std::uint8_t>(static_cast<int>(255.0f * line[column]));
+    }
+  }
+  cv::imwrite("LUT.jpg", grey);
+}
+
+void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view,
+                             double azimuth, double altitude, double fv) {
+  if (view == nullptr || viewWidth <= 0 || viewHeight <= 0) {
+    return;
+  }
+  cv::Mat out = view->acquireImage();
+  // The output must be exactly the view's size, or writing it would leave
+  // the image.
+  if (out.cols != viewWidth || out.rows != viewHeight || out.type() != CV_8UC3) {
+    return;
+  }
+  count = std::clamp(count, 0, static_cast<int>(view->overlaps.size()));
+
+  const std::size_t cells = static_cast<std::size_t>(viewWidth) * viewHeight;
+  std::vector<float> accumulator(4 * cells, kAccumulatorStart);
+  std::vector<int> weightColumn;
+  std::vector<int> weightRow;
+
+  const ViewFrame camera = viewFrame(altitude, azimuth, fv, 0.0, 0.0);
+  const Vec3 cameraAxes[3] = {camera.r, -1.0 * camera.u, camera.d};
+  const double halfViewWidth = viewWidth / 2.0;
+  const double halfViewHeight = viewHeight / 2.0;
+
+  for (int k = 0; k < count; ++k) {
+    const OverlapRecord& record = view->overlaps[k];
+    Picture* photo = record.partner;
+    if (photo == nullptr || record.ownPoints.size() < 2) {
+      continue;
+    }
+    if (!photo->tryLock(this)) {
+      continue;  // another assembly is drawing it
+    }
+    const cv::Mat image = photo->acquireImage();
+
+    int columnMin = record.ownPoints[0];
+    int columnMax = columnMin;
+    int rowMin = record.ownPoints[1];
+    int rowMax = rowMin;
+    for (std::size_t i = 0; i + 1 < record.ownPoints.size(); i += 2) {
+      columnMin = std::min(columnMin, record.ownPoints[i]);
+      columnMax = std::max(columnMax, record.ownPoints[i]);
+      rowMin = std::min(rowMin, record.ownPoints[i + 1]);
+      rowMax = std::max(rowMax, record.ownPoints[i + 1]);
+    }
+    columnMin = std::max(columnMin, 0);
+    columnMax = std::min(columnMax, viewWidth - 1);
+    rowMin = std::max(rowMin, 0);
+    rowMax = std::min(rowMax, viewHeight - 1);
+
+    int width = 0;
+    int height = 0;
+    double pitch = 0.0;
+    photo->currentSize(&width, &height, &pitch);
+
+    // The picture store changed the image after acquisition: give up.
+    if (image.cols != width || image.rows != height ||
+        (!image.empty() && image.type() != CV_8UC3)) {
+      photo->unlock(this);
+      photo->releaseImage();
+      return;
+    }
+
+    if (columnMin <= columnMax && rowMin < rowMax && width > 1 && height > 1 && pitch > 0.0) {
+      const ViewFrame frame = viewFrame(photo->altitude, photo->azimuth, 0.0, 0.0, 0.0);
+      const Vec3 photoAxes[3] = {frame.r, -1.0 * frame.u, frame.d};
+      Source source;
+      double* rows[3] = {source.ca, source.cb, source.ce};
+      for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+          rows[i][j] = dot(photoAxes[i], cameraAxes[j]);
+        }
+      }
+      source.image = &image;
+      source.fp = photo->focalLength / pitch;
+      source.halfWidth = width / 2.0;
+      source.halfHeight = height / 2.0;
+      source.lastColumn = width - 1;
+      source.lastRow = height - 1;
+      source.columnFrom = columnMin;
+      source.columnTo = columnMax;
+      buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &weightColumn);
+      buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, w0, &weightRow);
+      source.weights = weightMap.data();
+      source.weightColumn = weightColumn.data();
+      source.weightRow = weightRow.data();
+
+      // Bands of rows on several threads: every cell is touched by one
+      // thread only and still gets the photographs in list order, so the
+      // result is the same as on one thread.
+      const int rowCount = rowMax - rowMin;
+      const long pixels = static_cast<long>(rowCount) * (columnMax - columnMin + 1);
+      unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxThreads));
+      threads = static_cast<unsigned>(
+          std::min<long>(threads, std::max(1L, pixels / kMinPixelsPerThread)));
+      threads = std::min<unsigned>(threads, static_cast<unsigned>(rowCount));
+      if (threads <= 1) {
+        drawRows(source, rowMin, rowMax, viewWidth, halfViewWidth, halfViewHeight, fv,
+                 accumulator.data());
+      } else {
+        std::vector<std::thread> workers;
+        workers.reserve(threads - 1);
+        for (unsigned t = 1; t < threads; ++t) {
+          const int from = rowMin + static_cast<int>(static_cast<long>(rowCount) * t / threads);
+          const int to = rowMin + static_cast<int>(static_cast<long>(rowCount) * (t + 1) / threads);
+          workers.emplace_back(drawRows, std::cref(source), from, to, viewWidth, halfViewWidth,
+                               halfViewHeight, fv, accumulator.data());
+        }
+        drawRows(source, rowMin, rowMin + rowCount / static_cast<int>(threads), viewWidth,
+                 halfViewWidth, halfViewHeight, fv, accumulator.data());
+        for (std::thread& worker : workers) {
+          worker.join();
+        }
+      }
+    }
+
+    photo->unlock(this);
+    photo->releaseImage();
+  }
+
+  for (int row = 0; row < viewHeight; ++row) {
+    const float* cell = accumulator.data() + 4 * static_cast<std::size_t>(row) * viewWidth;
+    std::uint8_t* pixel = out.ptr<std::uint8_t>(row);
+    for (int column = 0; column < viewWidth; ++column, cell += 4, pixel += 3) {
+      for (int i = 0; i < 3; ++i) {
+        const int value = static_cast<int>(cell[i] / cell[3]);
+        pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+      }
+    }
+  }
+}
