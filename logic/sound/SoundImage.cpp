@@ -1,0 +1,118 @@
+#include "sound/SoundImage.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <opencv2/core.hpp>
+
+#include "panorama/Picture.h"
+#include "sound/ColorMap.h"
+#include "sound/SoundData.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+
+// Everything one image row needs, computed once per call.
+struct RayGrid {
+  double fx, fy, fz;  // centre of the image plane, f along the view direction
+  double ux, uy, uz;  // image right
+  double vx, vy, vz;  // image up
+  double pitch;       // millimetres per pixel
+  double hx, hy;      // half the plane's width and height in millimetres
+  int cols, rows;
+  const float* grid;
+  const unsigned char* blue;
+  const unsigned char* green;
+  const unsigned char* red;
+};
+
+// Colours image row i: each pixel gets the grid cell its ray points at.
+void colourRow(const RayGrid& g, cv::Mat& img, int i) {
+  unsigned char* out = img.ptr<unsigned char>(i);
+  const int channels = img.channels();
+  const double y = -(g.pitch * i - g.hy);
+  for (int j = 0; j < img.cols; ++j, out += channels) {
+    const double x = g.pitch * j - g.hx;
+    const double qx = x * g.ux + g.fx + y * g.vx;
+    const double qy = x * g.uy + g.fy + y * g.vy;
+    const double qz = x * g.uz + g.fz + y * g.vz;
+    const double len = std::sqrt(qx * qx + qy * qy + qz * qz);
+    // Rounding may put the cosine marginally outside [-1, 1].
+    const double cosine = std::clamp(qy / len, -1.0, 1.0);
+    const double psi = kPi - std::acos(cosine);  // angle from straight down
+    double alpha = std::atan2(qx, qz);
+    if (alpha < 0.0) {
+      alpha += kTwoPi;
+    }
+    // The straight-down ray gives row = rows and an azimuth of -0 rounding
+    // up to 2 pi gives col = cols: both are kept on the grid's last cell.
+    const double rowValue = std::floor((g.rows * (kPi - psi)) / kPi);
+    const double colValue = std::floor((g.cols * alpha) / kTwoPi);
+    const int row = static_cast<int>(std::clamp(rowValue, 0.0, g.rows - 1.0));
+    const int col = static_cast<int>(std::clamp(colValue, 0.0, g.cols - 1.0));
+    const int e = colorEntry(g.grid[static_cast<std::size_t>(row) * g.cols + col]);
+    out[0] = g.blue[e];
+    out[1] = g.green[e];
+    out[2] = g.red[e];
+  }
+}
+
+}  // namespace
+
+int computeSoundImage(Picture* picture, const SoundData& data, int index) {
+  if (picture == nullptr || index < 0 || index >= data.count ||
+      index >= static_cast<int>(data.sizes.size()) ||
+      index >= static_cast<int>(data.grids.size())) {
+    return -1;
+  }
+  const auto [cols, rows] = data.sizes[index];
+  const std::vector<float>& grid = data.grids[index];
+  if (cols < 1 || rows < 1 || grid.size() < static_cast<std::size_t>(cols) * rows ||
+      data.red.size() < kColorTableSize || data.green.size() < kColorTableSize ||
+      data.blue.size() < kColorTableSize) {
+    return -1;
+  }
+
+  cv::Mat img = picture->acquireImage();
+  if (img.empty() || img.depth() != CV_8U || img.channels() < 3) {
+    return -1;
+  }
+  int width = 0;
+  int height = 0;
+  double pitch = 0.0;
+  picture->currentSize(&width, &height, &pitch);
+
+  const double a = picture->altitude;
+  const double z = picture->azimuth;
+  const double f = picture->focalLength;
+  RayGrid g;
+  g.fx = std::sin(z) * (std::sin(a) * f);
+  g.fy = -(f * std::cos(a));
+  g.fz = (std::sin(a) * f) * std::cos(z);
+  g.ux = -std::cos(z);
+  g.uy = 0.0;
+  g.uz = std::sin(z);
+  g.vx = std::sin(z) * std::cos(a);
+  g.vy = std::sin(a);
+  g.vz = std::cos(z) * std::cos(a);
+  g.pitch = pitch;
+  g.hx = pitch * width * 0.5;
+  g.hy = pitch * height * 0.5;
+  g.cols = cols;
+  g.rows = rows;
+  g.grid = grid.data();
+  g.blue = data.blue.data();
+  g.green = data.green.data();
+  g.red = data.red.data();
+
+  // Every row is independent and computed the same way on any thread, so
+  // spreading the rows over the cores does not change a single pixel.
+  cv::parallel_for_(cv::Range(0, img.rows), [&](const cv::Range& range) {
+    for (int i = range.start; i < range.end; ++i) {
+      colourRow(g, img, i);
+    }
+  });
+  return 0;
+}
