@@ -16,11 +16,24 @@ class PicManager {
   static constexpr int kNotLoaded = 2;      // file missing or not well-formed XML
   static constexpr int kPictureUnreadable = 3;  // a photograph could not be read
 
+  // Largest number of photographs a description may declare.
+  static constexpr int kMaxPictures = 100000;
+  // Longest lens name kept (longer names are cut) and longest picture path
+  // accepted (a longer one rejects the file).
+  static constexpr std::size_t kMaxLensName = 9999;
+  static constexpr std::size_t kMaxPicturePath = 4999;
+
   // Reads the file at `path`; returns `status`. On any failure the
-  // collection holds no pictures.
+  // collection holds no pictures and `count` and `pictureCount` are 0.
   int openPanorama(const char* path);
   // The picture with `id`, or nullptr.
   Picture* findById(int id) const;
+
+  // A photograph from the working fields (id, size, lens, sensor, direction
+  // in degrees), with the fixed photograph pixel pitch; counts it in `count`.
+  std::unique_ptr<Picture> createPicture();
+  // Bubble sort of `pictures` by ascending ID; equal IDs keep their order.
+  void sortById();
 
   // Working storage: the values of the picture group being read.
   double altitude = 0.0;
@@ -40,4 +53,7 @@ class PicManager {
   int status = 0;
   // Why the last openPanorama failed, for the log; empty after success.
   std::string error;
+  // Threads that read the photographs to build their previews; 0 uses one
+  // per processor core. The result does not depend on it.
+  int previewThreads = 0;
 };

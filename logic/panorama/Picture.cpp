@@ -100,9 +100,11 @@ cv::Mat Picture::acquireImage() {
   const bool largerIsCurrent = !image.empty() && !sameImage(image, preview);
   if (!largerIsCurrent && !keepCurrent) {
     loadFullImage();
-    if (image.empty() && !preview.empty()) {
-      // The file vanished or changed since the preview was made: keep
-      // showing the preview instead of an image of the wrong size.
+    const bool loaded = !image.empty() && !sameImage(image, preview);
+    if (!loaded && !preview.empty()) {
+      // The file vanished or changed since the preview was made, or reading
+      // it threw: keep showing the preview, whose size fields still hold,
+      // instead of describing it as the full image.
       image = preview;
     } else {
       scaleX = scaleY = 1.0;
@@ -141,8 +143,10 @@ void Picture::revertToPreview() {
   keepCurrent = true;
   scaleX = scaleY = previewScale;
   scaled = true;
-  width = preview.cols;
-  height = preview.rows;
+  // A view picture has no preview: it keeps its described size, so that a
+  // later acquireImage makes a blank image of that size again.
+  width = preview.empty() ? previewWidth : preview.cols;
+  height = preview.empty() ? previewHeight : preview.rows;
 }
 
 bool Picture::requestScale(int targetWidth, int targetHeight, cv::Mat* held) {
