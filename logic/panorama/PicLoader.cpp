@@ -255,7 +255,7 @@ void PicLoader::loadNeighbours(Picture* view) {
 }
 
 void PicLoader::loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view) {
-  if (picture == nullptr) {
+  if (picture == nullptr || view == nullptr) {
     return;
   }
   const bool photograph = picture->id >= 0;

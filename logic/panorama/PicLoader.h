@@ -26,11 +26,25 @@ class PicLoader {
   PicLoader(int pictureCount, Logger* logger);
   ~PicLoader();
 
+  // Asks every photograph in the view's overlap list for the scale its
+  // overlap box calls for. Only with `force` may a photograph load its file;
+  // otherwise the scale is recorded for later. keepCurrent is set afterwards.
   void loadNeededPictures(Picture* view, bool force);
+  // Takes a hold on the picture if the loader has none and requests the
+  // target size (pixels at full scale are the reference).
   void load(Picture* picture, int targetWidth, int targetHeight);
+  // Frees every held photograph from which no view partner is reachable in
+  // at most maxDepth overlap steps. Runs on the free thread with a copy of
+  // the view; exceptions are logged and end the operation.
   void freeUnneded(Picture* viewCopy);
+  // Breadth-first search from `start` to a partner of the view copy; partners
+  // whose ID has no slot are not walked.
   bool isNearView(Picture* start, Picture* viewCopy);
+  // Drops the loader's hold; the last holder's release reverts to the preview.
+  // A picture without an entry is left alone and nothing is logged.
   void free(Picture* picture);
+  // Requests, for photographs up to maxDepth steps from the view that do not
+  // overlap it, the scale of the picture through which they were reached.
   void loadNeighbours(Picture* view);
   void loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view);
 
