@@ -251,7 +251,9 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       // result is the same as on one thread.
       const int rowCount = rowMax - rowMin;
       const long pixels = static_cast<long>(rowCount) * (columnMax - columnMin + 1);
-      unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxThreads));
+      unsigned threads = maxThreads != 0 ? maxThreads
+                                         : std::min(std::thread::hardware_concurrency(), kMaxThreads);
+      threads = std::max(1u, threads);
       threads = static_cast<unsigned>(
           std::min<long>(threads, std::max(1L, pixels / kMinPixelsPerThread)));
       threads = std::min<unsigned>(threads, static_cast<unsigned>(rowCount));

@@ -31,4 +31,7 @@ class Puzzler {
   std::vector<float> weightMap;  // w0 x h0, row-major
   int w0 = 0;
   int h0 = 0;
+  // Most threads one assembly draws with; 0 chooses from the machine's cores.
+  // Any value gives the same image.
+  unsigned maxThreads = 0;
 };
