@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QGraphicsScene>
+
+class guiListener;
+
+// The canvas scene: turns mouse input on the canvas into guiListener calls.
+// Holding a button and moving reports the distance from the press point to
+// the pointer position of the previous mouse event (press minus pointer, so a
+// drag to the right or downwards gives negative values); the wheel reports
+// +1 or -1 per event. Nothing is reported while no listener is set.
+class Graphicsscene : public QGraphicsScene {
+  Q_OBJECT
+
+ public:
+  explicit Graphicsscene(QObject* parent = nullptr);
+
+  // Not owned; null stops all reports.
+  void setListener(guiListener* listener);
+
+  guiListener* listener = nullptr;
+  bool dragging = false;
+  // Scene coordinates of the last press, truncated toward zero.
+  int pressX = 0;
+  int pressY = 0;
+
+ protected:
+  void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+  void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+  void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+  void wheelEvent(QGraphicsSceneWheelEvent* event) override;
+};

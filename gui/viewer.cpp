@@ -1,0 +1,190 @@
+#include "viewer.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QErrorMessage>
+#include <QFileDialog>
+#include <QGraphicsPixmapItem>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QThread>
+
+#include "Graphicsscene.h"
+#include "MatToQImage.h"
+#include "controller/guiListener.h"
+
+viewer::viewer() : QMainWindow(nullptr, Qt::WindowFlags()) {
+  qRegisterMetaType<cv::Mat>("cv::Mat");
+  setupUi(this);
+  scene = new Graphicsscene(canvas);
+
+  horizontalSlider_Trans->setMaximum(100);
+  horizontalSlider_Trans->setEnabled(false);
+  horizontalSlider_Repr->setEnabled(false);
+  transMaximum = horizontalSlider_Trans->maximum();
+  rememberCanvasSize();
+  canvas->installEventFilter(this);
+
+  // The panorama dialog starts at the file system root ("C:/" on Windows).
+  chooseXmlFile = [this] {
+    return QFileDialog::getOpenFileName(this, "Choose a XML file to open", QDir::rootPath(),
+                                        "XML files (*.xml)", nullptr, QFileDialog::Options());
+  };
+  chooseAudioDirectory = [this] {
+    return QFileDialog::getExistingDirectory(
+        this, tr("Choose Audio Directory to open"), QString(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+  };
+
+  connect(actionOpen_XML, &QAction::triggered, this, &viewer::getPath_xml);
+  connect(actionOpen_Audio_Data, &QAction::triggered, this, &viewer::getPath_audio);
+  connect(horizontalSlider_Trans, &QSlider::valueChanged, this, &viewer::setAlpha);
+  connect(horizontalSlider_Repr, &QSlider::valueChanged, this, &viewer::setRep);
+  // By name: Qt does not call a slot of a class whose destructor has already
+  // run, so this never reaches a half-destroyed window (~viewer forgets the
+  // listener itself).
+  connect(this, SIGNAL(destroyed()), this, SLOT(deleteListener()));
+  connect(this, &viewer::newImage, this, &viewer::reDraw);
+}
+
+viewer::~viewer() { deleteListener(); }
+
+void viewer::setListener(guiListener* newListener) { listener = newListener; }
+
+bool viewer::onGuiThread() const { return QThread::currentThread() == thread(); }
+
+void viewer::inGuiThread(std::function<void()> change) {
+  if (onGuiThread()) {
+    change();
+  } else {
+    QMetaObject::invokeMethod(this, std::move(change), Qt::QueuedConnection);
+  }
+}
+
+void viewer::rememberCanvasSize() {
+  const QRect geometry = canvas->geometry();
+  canvasWidth = geometry.right() - geometry.left() + 1;
+  canvasHeight = geometry.bottom() - geometry.top() + 1;
+}
+
+bool viewer::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == canvas && event->type() == QEvent::Resize) rememberCanvasSize();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// --- gui ---------------------------------------------------------------
+
+void viewer::drawImage(const cv::Mat& image) {
+  // The copy is taken here, in the caller's thread: the caller may change
+  // its image as soon as this returns.
+  emit newImage(image.clone());
+}
+
+int viewer::getCanvasHeight() {
+  if (onGuiThread()) rememberCanvasSize();
+  return canvasHeight;
+}
+
+int viewer::getCanvasWidth() {
+  if (onGuiThread()) rememberCanvasSize();
+  return canvasWidth;
+}
+
+void viewer::setInfoText(const char* text) {
+  const QString info = QString::fromLatin1(text);
+  inGuiThread([this, info] { infoBox->setText(info); });
+}
+
+void viewer::setStatusText(const char* text) {
+  const QString status = QString::fromLatin1(text);
+  inGuiThread([this, status] { statusLabel->setText(status); });
+}
+
+void viewer::showErrorMessage(const char* text) {
+  const QString message = QString::fromLatin1(text);
+  inGuiThread([this, message] {
+    auto* dialog = new QErrorMessage(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setModal(true);
+    dialog->showMessage(message);
+  });
+}
+
+void viewer::setRepMaximum(int maximum) {
+  inGuiThread([this, maximum] { horizontalSlider_Repr->setMaximum(maximum); });
+}
+
+int viewer::getTransMaximum() {
+  if (onGuiThread()) transMaximum = horizontalSlider_Trans->maximum();
+  return transMaximum;
+}
+
+void viewer::setSoundControlsEnabled(bool enabled) {
+  inGuiThread([this, enabled] {
+    horizontalSlider_Trans->setEnabled(enabled);
+    horizontalSlider_Repr->setEnabled(enabled);
+  });
+}
+
+// --- slots -------------------------------------------------------------
+
+void viewer::getPath_xml() {
+  xmlPath = chooseXmlFile();
+  if (xmlPath.isEmpty()) return;  // cancelled: the label keeps the previous path
+  label_xml->setText(xmlPath);
+  if (listener != nullptr) listener->openPanorama(xmlPath.toStdString());
+}
+
+void viewer::getPath_audio() {
+  audioPath = chooseAudioDirectory();
+  label_audio->setText(audioPath);
+  if (audioPath.isEmpty()) return;
+  audioChosen = true;
+  if (listener != nullptr) listener->openSoundData(audioPath.toStdString());
+}
+
+void viewer::reDraw(cv::Mat theImg) {
+  frame = matToQImage(theImg);
+  theImg.release();
+  scene->setSceneRect(QRectF(canvas->rect()));
+  canvas->setScene(scene);
+  scene->clear();
+  scene->addPixmap(QPixmap::fromImage(frame));
+  canvas->show();
+}
+
+void viewer::setAlpha(int value) {
+  if (listener != nullptr) listener->setTransValue(value);
+}
+
+void viewer::setRep(int rep) {
+  if (listener != nullptr) listener->setRepValue(rep);
+}
+
+void viewer::setTrans() {
+  if (audioChosen) horizontalSlider_Trans->setEnabled(true);
+}
+
+void viewer::deleteListener() {
+  listener = nullptr;
+  if (scene != nullptr) scene->setListener(nullptr);
+}
+
+// --- events ------------------------------------------------------------
+
+void viewer::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (listener == nullptr || !isVisible()) return;
+  rememberCanvasSize();
+  listener->canvasSizeChanged(canvas->width(), canvas->height());
+}
+
+void viewer::closeEvent(QCloseEvent* event) {
+  // The listener shuts down once; a second close event (the window shown
+  // again and closed) must not repeat that.
+  if (listener != nullptr && !listenerClosed) {
+    listenerClosed = true;
+    listener->close();
+  }
+  event->accept();
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QMetaType>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+#include <opencv2/core.hpp>
+
+#include "controller/gui.h"
+#include "ui_ViewerMain.h"
+
+// Display images travel from the controller's threads to the GUI thread as
+// queued signal arguments.
+Q_DECLARE_METATYPE(cv::Mat)
+
+class Graphicsscene;
+class guiListener;
+
+// The main window: shows the canvas, the File menu, the two sound sliders,
+// the lens information and the status line. It is the controller's gui face
+// and passes every user action on to its guiListener; it holds no panorama
+// or sound logic itself.
+//
+// The gui operations may be called from any thread. drawImage copies the
+// image in the caller's thread and sends the copy to the GUI thread through
+// newImage; the operations that change widgets are carried into the GUI
+// thread when called from elsewhere, without waiting for it.
+class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
+  Q_OBJECT
+
+ public:
+  viewer();
+  // Forgets the listener; its close is called by the close event only.
+  ~viewer() override;
+
+  // Not owned; the program entry sets it once, right after the controller
+  // exists.
+  void setListener(guiListener* listener);
+  Graphicsscene* canvasScene() const { return scene; }
+  // The last image drawn (GUI thread only).
+  const QImage& currentFrame() const { return frame; }
+
+  // gui
+  void drawImage(const cv::Mat& image) override;
+  int getCanvasHeight() override;
+  int getCanvasWidth() override;
+  void setInfoText(const char* text) override;
+  void setStatusText(const char* text) override;
+  void showErrorMessage(const char* text) override;
+  void setRepMaximum(int maximum) override;
+  int getTransMaximum() override;
+  void setSoundControlsEnabled(bool enabled) override;
+
+  // The dialogs behind the menu entries; an empty result means cancelled.
+  // They default to the Qt file dialogs; tests replace them.
+  std::function<QString()> chooseXmlFile;
+  std::function<QString()> chooseAudioDirectory;
+
+  QString xmlPath;    // last result of the panorama file dialog
+  QString audioPath;  // last result of the sound directory dialog
+  bool audioChosen = false;
+
+ signals:
+  void newImage(cv::Mat theImg);
+
+ public slots:
+  void getPath_xml();
+  void getPath_audio();
+  // Shows theImg as the scene's only item; runs in the GUI thread.
+  void reDraw(cv::Mat theImg);
+  void setAlpha(int value);
+  void setRep(int rep);
+  void setTrans();
+  // Forgets the listener (the program entry owns it).
+  void deleteListener();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Runs `change` now on the GUI thread, or queues it there from any other
+  // thread and returns at once.
+  void inGuiThread(std::function<void()> change);
+  bool onGuiThread() const;
+  void rememberCanvasSize();
+
+  Graphicsscene* scene = nullptr;  // owned by the canvas
+  guiListener* listener = nullptr;
+  QImage frame;
+  bool listenerClosed = false;
+  // Copies of widget state for callers outside the GUI thread.
+  std::atomic<int> canvasWidth{0};
+  std::atomic<int> canvasHeight{0};
+  std::atomic<int> transMaximum{0};
+};
