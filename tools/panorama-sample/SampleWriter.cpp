@@ -1,0 +1,201 @@
+#include "SampleWriter.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+#include <tinyxml2.h>
+
+#include "SampleSound.h"
+#include "panorama/Picture.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr int kMaxPhotoSide = 20000;
+constexpr int kMaxPhotographs = 100000;
+
+// Round-trips through the reader's text to number conversion exactly.
+std::string number(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+// The radians the description reader makes of a degree value.
+double radians(double degrees) { return degrees * kPi / 180.0; }
+
+void addValue(tinyxml2::XMLDocument& document, tinyxml2::XMLElement* parent, const char* name,
+              const std::string& text) {
+  tinyxml2::XMLElement* element = document.NewElement(name);
+  element->SetText(text.c_str());
+  parent->InsertEndChild(element);
+}
+
+}  // namespace
+
+double SampleOptions::focalPixels() const { return focalLength / Picture::kPhotoPitch; }
+
+SampleOptions SampleOptions::small(const std::string& directory) {
+  SampleOptions options;
+  options.directory = directory;
+  options.photoWidth = 660;
+  options.photoHeight = 440;
+  options.focalLength = 4;
+  options.soundColumns = 72;
+  options.soundRows = 36;
+  return options;
+}
+
+SampleWriter::SampleWriter(SampleOptions options) : options_(std::move(options)) {}
+
+std::string SampleWriter::descriptionPath() const {
+  return (std::filesystem::path(options_.directory) / kDescriptionName).string();
+}
+
+bool SampleWriter::check(std::string* error) const {
+  const SampleOptions& o = options_;
+  if (o.directory.empty()) {
+    *error = "no output directory given";
+    return false;
+  }
+  if (o.photoWidth < 16 || o.photoHeight < 16 || o.photoWidth > kMaxPhotoSide || o.photoHeight > kMaxPhotoSide) {
+    *error = "the photograph size must lie between 16 and " + std::to_string(kMaxPhotoSide) + " pixels a side";
+    return false;
+  }
+  if (o.focalLength < 1 || o.focalLength > 2000) {
+    *error = "the focal length must be 1 ... 2000 mm";
+    return false;
+  }
+  const std::size_t photographs = o.layout.directions().size();
+  if (photographs == 0 || photographs > static_cast<std::size_t>(kMaxPhotographs)) {
+    *error = "the layout must have 1 ... " + std::to_string(kMaxPhotographs) + " photographs";
+    return false;
+  }
+  if (o.soundColumns < 1 || o.soundRows < 1 || o.soundColumns > 3600 || o.soundRows > 1800) {
+    *error = "the sound grid must be 1 ... 3600 by 1 ... 1800 cells";
+    return false;
+  }
+  return true;
+}
+
+bool SampleWriter::makeScene(SampleScene* scene, std::string* error) const {
+  if (!options_.fromImage.empty()) {
+    return SampleScene::load(options_.fromImage, scene, error);
+  }
+  *scene = SampleScene::builtInFor(options_.focalPixels());
+  return true;
+}
+
+bool SampleWriter::writeDescription(std::string* error) const {
+  const SampleOptions& o = options_;
+  const std::vector<SampleDirection> directions = o.layout.directions();
+  tinyxml2::XMLDocument document;
+  document.InsertEndChild(document.NewDeclaration());
+  tinyxml2::XMLElement* root = document.NewElement("panorama");
+  document.InsertEndChild(root);
+  root->InsertEndChild(document.NewComment(
+      (" sample panorama: " + std::to_string(directions.size()) + " photographs of " +
+       std::to_string(o.photoWidth) + " x " + std::to_string(o.photoHeight) + " pixels, layout " +
+       o.layout.text() + " ")
+          .c_str()));
+  addValue(document, root, "pictureCount", std::to_string(directions.size()));
+
+  tinyxml2::XMLElement* camera = document.NewElement("camera");
+  root->InsertEndChild(camera);
+  tinyxml2::XMLElement* lens = document.NewElement("lens");
+  camera->InsertEndChild(lens);
+  addValue(document, lens, "name", "Sample lens " + std::to_string(o.focalLength) + " mm");
+  addValue(document, lens, "focalLength", std::to_string(o.focalLength));
+  tinyxml2::XMLElement* sensor = document.NewElement("sensor");
+  camera->InsertEndChild(sensor);
+  addValue(document, sensor, "width", number(o.photoWidth * Picture::kPhotoPitch));
+  addValue(document, sensor, "height", number(o.photoHeight * Picture::kPhotoPitch));
+
+  tinyxml2::XMLElement* pictures = document.NewElement("pictures");
+  root->InsertEndChild(pictures);
+  pictures->InsertEndChild(document.NewComment(" per photograph: id, altitude, azimuth (degrees), "
+                                               "extra1, extra2, height, width (pixels) "));
+  for (std::size_t id = 0; id < directions.size(); ++id) {
+    addValue(document, pictures, "id", std::to_string(id));
+    addValue(document, pictures, "altitude", number(directions[id].altitude));
+    addValue(document, pictures, "azimuth", number(directions[id].azimuth));
+    addValue(document, pictures, "extra1", "0");
+    addValue(document, pictures, "extra2", "0");
+    addValue(document, pictures, "height", std::to_string(o.photoHeight));
+    addValue(document, pictures, "width", std::to_string(o.photoWidth));
+  }
+  const std::string path = descriptionPath();
+  if (document.SaveFile(path.c_str()) != tinyxml2::XML_SUCCESS) {
+    *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+bool SampleWriter::write(const SampleScene& scene, std::string* error) const {
+  if (!check(error)) {
+    return false;
+  }
+  if (scene.empty()) {
+    *error = "the scene is empty";
+    return false;
+  }
+  const SampleOptions& o = options_;
+  const std::filesystem::path directory(o.directory);
+  const std::filesystem::path soundDirectory = directory / kSoundDirectory;
+  std::error_code failure;
+  std::filesystem::create_directories(soundDirectory, failure);
+  if (failure || !std::filesystem::is_directory(soundDirectory)) {
+    *error = "cannot create " + soundDirectory.string() + (failure ? ": " + failure.message() : "");
+    return false;
+  }
+
+  const std::vector<SampleDirection> directions = o.layout.directions();
+  const double focalPixels = o.focalPixels();
+  for (std::size_t id = 0; id < directions.size(); ++id) {
+    const cv::Mat photo = scene.renderPhoto(radians(directions[id].altitude), radians(directions[id].azimuth),
+                                            focalPixels, o.photoWidth, o.photoHeight);
+    const std::string path = (directory / (std::to_string(id) + ".jpg")).string();
+    bool written = false;
+    try {
+      written = cv::imwrite(path, photo, {cv::IMWRITE_JPEG_QUALITY, 92});
+    } catch (const cv::Exception&) {
+      written = false;
+    }
+    if (!written) {
+      *error = "cannot write " + path;
+      return false;
+    }
+  }
+  for (const SoundSet& set : SoundSet::standard()) {
+    if (!set.write((soundDirectory / set.fileName).string(), o.soundColumns, o.soundRows, error)) {
+      return false;
+    }
+  }
+  // Last, so that a directory with a description is complete.
+  return writeDescription(error);
+}
+
+bool SampleWriter::run(std::string* error) const {
+  if (!check(error)) {
+    return false;
+  }
+  SampleScene scene;
+  return makeScene(&scene, error) && write(scene, error);
+}
+
+bool writeSmallSample(const std::string& directory, std::string* error, SampleScene* scene) {
+  const SampleWriter writer(SampleOptions::small(directory));
+  SampleScene made;
+  if (!writer.makeScene(&made, error) || !writer.write(made, error)) {
+    return false;
+  }
+  if (scene != nullptr) {
+    *scene = std::move(made);
+  }
+  return true;
+}
