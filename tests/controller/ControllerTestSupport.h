@@ -89,7 +89,7 @@ inline void writeFile(const std::filesystem::path& path, const std::string& cont
 
 // A sound data directory with one CSV file per entry of `sets`: a grid of
 // cols x rows cells all holding `value` (written with four decimals).
-struct SoundSet {
+struct SoundGrid {
   std::string name;
   int cols;
   int rows;
@@ -97,10 +97,10 @@ struct SoundSet {
 };
 
 inline std::string writeSoundDirectory(const std::filesystem::path& directory,
-                                       const std::vector<SoundSet>& sets) {
+                                       const std::vector<SoundGrid>& sets) {
   std::filesystem::create_directories(directory);
   int index = 0;
-  for (const SoundSet& set : sets) {
+  for (const SoundGrid& set : sets) {
     std::string text = std::to_string(set.cols) + "X" + std::to_string(set.rows) + "\n" + set.name + "\n";
     for (int row = 0; row < set.rows; ++row) {
       for (int col = 0; col < set.cols; ++col) {
