@@ -88,9 +88,9 @@ class LockedGuard {
 class StepLock {
  public:
   StepLock(std::atomic<bool>& locked, const std::atomic<unsigned long>& runs)
-      : locked_(locked), runs_(runs), before_(runs.load()) {}
+      : locked_(locked), runs_(runs), before_(runs.load()), exceptions_(std::uncaught_exceptions()) {}
   ~StepLock() {
-    if (runs_.load() == before_ || std::uncaught_exceptions() > 0) {
+    if (runs_.load() == before_ || std::uncaught_exceptions() > exceptions_) {
       locked_ = false;
     }
   }
@@ -101,6 +101,7 @@ class StepLock {
   std::atomic<bool>& locked_;
   const std::atomic<unsigned long>& runs_;
   unsigned long before_;
+  int exceptions_;
 };
 
 // Clears `flag` when the scope ends, however it ends.
@@ -207,8 +208,10 @@ int PanController::openPanorama(const char* path) {
   bool exists = false;
   {
     std::error_code error;
-    std::ifstream test(path);
-    exists = test.is_open() && !std::filesystem::is_directory(path, error);
+    if (path != nullptr) {
+      std::ifstream test(path);
+      exists = test.is_open() && !std::filesystem::is_directory(path, error);
+    }
   }
   if (!exists) {
     logger->log("PanController::openPanorama couldn't open xml-File");
