@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "SampleWriter.h"
+#include "controller/CamData.h"
+#include "controller/PanController.h"
+#include "panorama/Picture.h"
+#include "sound/SoundData.h"
+#include "sound/SoundImage.h"
+#include "support/RecordingGui.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct ToolRun {
+  int exitCode;
+  std::string errors;
+};
+
+// Runs panorama-render with `arguments` in the working directory.
+ToolRun render(const std::string& arguments) {
+  const char* bin = std::getenv("PANO_BIN_DIR");
+  const std::string command = std::string(bin ? bin : ".") + "/panorama-render " + arguments +
+                              " > stdout.txt 2> stderr.txt";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile("stderr.txt")};
+}
+
+class RenderTool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::getenv("PANO_BIN_DIR") == nullptr) return;
+    sample_ = new TempDir;
+    std::string error;
+    ASSERT_TRUE(writeSmallSample(sample_->file("pano"), &error)) << error;
+  }
+  static void TearDownTestSuite() {
+    delete sample_;
+    sample_ = nullptr;
+  }
+  void SetUp() override {
+    if (std::getenv("PANO_BIN_DIR") == nullptr) GTEST_SKIP() << "PANO_BIN_DIR not set";
+  }
+  static std::string xml() { return sample_->file("pano/panorama.xml"); }
+  static std::string sound() { return sample_->file("pano/sound"); }
+
+  static TempDir* sample_;
+};
+
+TempDir* RenderTool::sample_ = nullptr;
+
+TEST_F(RenderTool, UsageErrorsAndFailuresHaveTheirExitCodes) {
+  TempDir work;
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"--bogus 1 --out x.png", 2, "unknown option --bogus"},
+      {"--panorama " + xml(), 2, "give exactly one of --out and --bench"},
+      {"--out x.png", 2, "nothing to render"},
+      {"--panorama " + xml() + " --width 0 --out x.png", 2, "bad value for --width"},
+      {"--panorama " + xml() + " --alpha 1.5 --out x.png", 2, "bad value for --alpha"},
+      {"--panorama missing.xml --out x.png", 3,
+       "XML-Datei existiert nicht oder konnte nicht geoeffnet werden!"},
+      {"--panorama " + sample_->file("pano/0.jpg") + " --out x.png", 3,
+       "Fehler beim lesen der XML-Datei!"},
+      {"--sound " + sample_->file("no-such-dir") + " --out x.png", 4,
+       "Fehler beim Laden der Tondaten!!!"},
+      {"--panorama " + xml() + " --out " + work.file("missing/dir/x.png"), 5, "could not write"},
+      {"--panorama " + xml() + " --out x.unknownformat", 5, "could not write"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = render(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
+    EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
+  }
+  // Usage errors print the usage text; failures of the input do not.
+  EXPECT_NE(render("--bogus").errors.find("usage: panorama-render"), std::string::npos);
+  EXPECT_EQ(render("--panorama missing.xml --out x.png").errors.find("usage:"), std::string::npos);
+}
+
+TEST_F(RenderTool, RenderedViewIsTheDisplayImageTheControllerHandsOver) {
+  TempDir work;
+  const ToolRun run = render("--panorama " + xml() +
+                         " --width 320 --height 240 --f 30 --azimuth 40 --altitude 70 --out view.png");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const cv::Mat written = cv::imread("view.png", cv::IMREAD_COLOR);
+  ASSERT_EQ(written.cols, 320);
+  ASSERT_EQ(written.rows, 240);
+
+  RecordingGui window(320, 240);
+  PanController controller(&window, 30.0, 70.0 * M_PI / 180.0, 40.0 * M_PI / 180.0);
+  ASSERT_EQ(controller.openPanorama(xml().c_str()), 0);
+  const cv::Mat shown = window.lastImage();
+  controller.close();
+  EXPECT_EQ(cv::norm(written, shown, cv::NORM_INF), 0.0);
+  EXPECT_TRUE(std::filesystem::exists("vemraLogic.log"));
+  EXPECT_TRUE(std::filesystem::exists("LUT.jpg"));
+}
+
+TEST_F(RenderTool, SoundOnlyRenderIsTheSoundImage) {
+  TempDir work;
+  const ToolRun run = render("--sound " + sound() + " --layer 1 --width 200 --height 150 --out sound.png");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const cv::Mat written = cv::imread("sound.png", cv::IMREAD_COLOR);
+
+  SoundData data;
+  ASSERT_EQ(data.load(sound().c_str()), 0);
+  CamData camera;
+  camera.width = 200;
+  camera.height = 150;
+  camera.updateSensorWidth();
+  auto view = Picture::forCamera(camera);
+  ASSERT_EQ(computeSoundImage(view.get(), data, 1), 0);
+  const cv::Mat expected = view->acquireImage();
+  ASSERT_EQ(written.size(), expected.size());
+  EXPECT_EQ(cv::norm(written, expected, cv::NORM_INF), 0.0);
+}
+
+TEST_F(RenderTool, BenchPrintsOneJsonObject) {
+  TempDir work;
+  const ToolRun run = render("--panorama " + xml() + " --bench 3");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::string out = readWholeFile("stdout.txt");
+  for (const char* key : {"\"photos\":28", "\"width\":700", "\"height\":480", "\"open_ms\":",
+                          "\"quick_ms_median\":", "\"quick_ms_p95\":", "\"refine_ms\":",
+                          "\"peak_rss_mb\":"}) {
+    EXPECT_NE(out.find(key), std::string::npos) << key << " in " << out;
+  }
+  EXPECT_EQ(out.front(), '{');
+  EXPECT_EQ(out.substr(out.size() - 2), "}\n");
+}
+
+}  // namespace

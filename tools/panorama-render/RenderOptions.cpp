@@ -1,0 +1,112 @@
+#include "RenderOptions.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+const char* const kRenderUsage =
+    "usage: panorama-render [--panorama FILE.xml] [--sound DIR] [--layer N] [--alpha A]\n"
+    "                       [--width W] [--height H] [--f MM] [--azimuth DEG] [--altitude DEG]\n"
+    "                       (--out IMAGE | --bench N)\n"
+    "\n"
+    "Renders one view of a panorama, with an optional sound layer, exactly as the viewer\n"
+    "shows it, and writes it as an image (format by extension), or benchmarks the viewer.\n"
+    "\n"
+    "  --panorama FILE.xml  panorama description (photographs beside it)\n"
+    "  --sound DIR          directory of sound data CSV files\n"
+    "  --layer N            sound data set to show (default 0)\n"
+    "  --alpha A            sound layer transparency 0..1 (default 1 with --sound)\n"
+    "  --width W, --height H  canvas size in pixels (default 700 x 480)\n"
+    "  --f MM               focal length of the virtual camera (default 50)\n"
+    "  --azimuth DEG        viewing direction; a larger azimuth turns left (default 0)\n"
+    "  --altitude DEG       0 straight down, 90 the horizon, 180 straight up (default 90)\n"
+    "  --out IMAGE          write the view to IMAGE\n"
+    "  --bench N            time opening, N quick views half a degree apart and one\n"
+    "                       refinement; print one JSON object\n"
+    "\n"
+    "The log \"vemraLogic.log\" and the weight map \"LUT.jpg\" are written in the working\n"
+    "directory, as the viewer does.\n"
+    "Exit codes: 0 done, 2 bad usage, 3 panorama not opened, 4 sound data not loaded,\n"
+    "5 image not written.\n";
+
+namespace {
+
+bool parseNumber(const char* text, double* value) {
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text, &end);
+  if (errno != 0 || end == text || *end != '\0' || !std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+}
+
+bool parseInt(const char* text, long low, long high, int* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) return false;
+  *value = static_cast<int>(parsed);
+  return true;
+}
+
+}  // namespace
+
+bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      o->help = true;
+      return true;
+    }
+    if (i + 1 >= argc) {
+      *error = "missing value after " + arg;
+      return false;
+    }
+    const char* value = argv[++i];
+    bool ok = true;
+    if (arg == "--panorama") {
+      o->panorama = value;
+    } else if (arg == "--sound") {
+      o->sound = value;
+    } else if (arg == "--out") {
+      o->out = value;
+    } else if (arg == "--layer") {
+      ok = parseInt(value, 0, 1000000, &o->layer);
+    } else if (arg == "--alpha") {
+      ok = parseNumber(value, &o->alpha) && o->alpha >= 0.0 && o->alpha <= 1.0;
+    } else if (arg == "--width") {
+      ok = parseInt(value, 1, 16384, &o->width);
+    } else if (arg == "--height") {
+      ok = parseInt(value, 1, 16384, &o->height);
+    } else if (arg == "--f") {
+      ok = parseNumber(value, &o->f) && o->f > 0.0;
+    } else if (arg == "--azimuth") {
+      ok = parseNumber(value, &o->azimuth);
+    } else if (arg == "--altitude") {
+      ok = parseNumber(value, &o->altitude);
+    } else if (arg == "--bench") {
+      ok = parseInt(value, 0, 1000000, &o->bench);
+    } else {
+      *error = "unknown option " + arg;
+      return false;
+    }
+    if (!ok) {
+      *error = "bad value for " + arg + ": " + value;
+      return false;
+    }
+  }
+  if (o->out.empty() == (o->bench < 0)) {
+    *error = "give exactly one of --out and --bench";
+    return false;
+  }
+  if (o->bench >= 0 && o->panorama.empty()) {
+    *error = "--bench needs --panorama";
+    return false;
+  }
+  if (!o->out.empty() && o->panorama.empty() && o->sound.empty()) {
+    *error = "nothing to render: give --panorama, --sound or both";
+    return false;
+  }
+  return true;
+}

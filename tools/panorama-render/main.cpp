@@ -1,0 +1,119 @@
+// panorama-render: renders views of a panorama without a window, through the
+// same controller the viewer drives, or benchmarks it.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "HeadlessGui.h"
+#include "RenderOptions.h"
+#include "controller/PanController.h"
+#include "panorama/PicManager.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+// Half a degree, the look-around's step per velocity unit.
+constexpr double kStep = 0.008726646192371845;
+
+double radians(double degrees) { return degrees * kPi / 180.0; }
+
+double msSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const double rank = p * static_cast<double>(values.size() - 1);
+  const std::size_t low = static_cast<std::size_t>(std::floor(rank));
+  const std::size_t high = std::min(low + 1, values.size() - 1);
+  return values[low] + (values[high] - values[low]) * (rank - static_cast<double>(low));
+}
+
+double peakRssMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RenderOptions options;
+  std::string error;
+  if (!parseRenderOptions(argc, argv, &options, &error)) {
+    std::cerr << "panorama-render: " << error << "\n" << kRenderUsage;
+    return 2;
+  }
+  if (options.help) {
+    std::cout << kRenderUsage;
+    return 0;
+  }
+
+  HeadlessGui window(options.width, options.height);
+  PanController controller(&window, options.f, radians(options.altitude), radians(options.azimuth));
+  int exitCode = 0;
+  double openMs = 0.0;
+
+  if (!options.panorama.empty()) {
+    const auto start = std::chrono::steady_clock::now();
+    const int result = controller.openPanorama(options.panorama.c_str());
+    openMs = msSince(start);
+    if (result != 0) {
+      std::cerr << window.lastError() << "\n";
+      exitCode = 3;
+    }
+  }
+  if (exitCode == 0 && !options.sound.empty()) {
+    if (controller.openSoundData(options.sound.c_str()) != 0) {
+      std::cerr << window.lastError() << "\n";
+      exitCode = 4;
+    } else {
+      controller.setRepValue(options.layer);
+      const double alpha = options.alpha < 0.0 ? 1.0 : options.alpha;
+      controller.setTransValue(static_cast<int>(std::lround(alpha * 100.0)));
+    }
+  }
+
+  if (exitCode == 0 && options.bench >= 0) {
+    std::vector<double> quick;
+    double azimuth = radians(options.azimuth);
+    const double altitude = radians(options.altitude);
+    for (int i = 0; i < options.bench; ++i) {
+      azimuth += kStep;
+      const auto start = std::chrono::steady_clock::now();
+      controller.setCameraData(azimuth, altitude, options.f);
+      quick.push_back(msSince(start));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    controller.recalculatePanImage(true, true);
+    const double refineMs = msSince(start);
+    std::printf(
+        "{\"photos\":%d, \"width\":%d, \"height\":%d, \"open_ms\":%.1f, \"quick_ms_median\":%.2f, "
+        "\"quick_ms_p95\":%.2f, \"refine_ms\":%.1f, \"peak_rss_mb\":%.1f}\n",
+        controller.picManager ? controller.picManager->pictureCount : 0, options.width,
+        options.height, openMs, percentile(quick, 0.5), percentile(quick, 0.95), refineMs,
+        peakRssMb());
+  } else if (exitCode == 0) {
+    const cv::Mat image = window.lastImage();
+    bool written = false;
+    try {
+      written = !image.empty() && cv::imwrite(options.out, image);
+    } catch (const cv::Exception& e) {
+      std::cerr << "panorama-render: " << e.what() << "\n";
+    }
+    if (!written) {
+      std::cerr << "panorama-render: could not write " << options.out << "\n";
+      exitCode = 5;
+    }
+  }
+  controller.close();
+  return exitCode;
+}
