@@ -221,30 +221,28 @@ int PanController::openPanorama(const char* path) {
   logger->log("PanController::openPanorama file exists");
 
   // Nothing may still use the objects that are replaced below.
-  quiesce();
-  if (panoramaOpened) {
-    logger->log("PanController::openPanorama releasing previous panorama");
-    closePanorama();
-  }
-  xmlPath = path;
-  overlapper = std::make_unique<APrioriOverlapper>();
-  picManager = std::make_unique<PicManager>();
-  overlapper->panorama = picManager.get();
+  const bool resized = quiesce();
+
+  // The new panorama is read beside the open one, which is released only
+  // once the new one has been read and its view assembler built: a file that
+  // does not read leaves the open panorama as it was.
+  auto nextOverlapper = std::make_unique<APrioriOverlapper>();
+  auto nextManager = std::make_unique<PicManager>();
+  std::unique_ptr<Puzzler> nextPuzzler;
+  nextOverlapper->panorama = nextManager.get();
   logger->log("PanController::openPanorama picManager->openPanorama");
 
   std::string reason;
   int status = PicManager::kNotLoaded;
   try {
-    status = picManager->openPanorama(xmlPath.c_str());
-    reason = picManager->error;
+    status = nextManager->openPanorama(path);
+    reason = nextManager->error;
   } catch (const std::exception& e) {
     reason = e.what();
   }
   if (status == PicManager::kRead) {
-    logger->log("PanController::openPanorama panorama has been opened sucessfully ");
-    panoramaOpened = true;
     try {
-      puuzler = std::make_unique<Puzzler>("gaussStark", picManager.get());
+      nextPuzzler = std::make_unique<Puzzler>("gaussStark", nextManager.get());
     } catch (const std::exception& e) {
       // No picture 0, or no weight map could be built: not a usable panorama.
       status = PicManager::kBadLayout;
@@ -257,10 +255,28 @@ int PanController::openPanorama(const char* path) {
       logger->logError("PanController::openPanorama, reading the panorama", reason);
     }
     listener->showErrorMessage("Fehler beim lesen der XML-Datei!");
-    closePanorama();
+    // The display images were re-created for a pending size change: show
+    // what is open at the new size.
+    if (resized) {
+      refreshView();
+    }
+    // A pending refinement was cancelled above; it follows again.
+    if (!xmlPath.empty()) {
+      restartSleepThread();
+    }
     return -1;
   }
+  logger->log("PanController::openPanorama panorama has been opened sucessfully ");
 
+  if (!xmlPath.empty()) {
+    logger->log("PanController::openPanorama releasing previous panorama");
+    closePanorama();
+  }
+  xmlPath = path;
+  overlapper = std::move(nextOverlapper);
+  picManager = std::move(nextManager);
+  puuzler = std::move(nextPuzzler);
+  panoramaOpened = true;
   picLoader = std::make_shared<PicLoader>(picManager->count, logger.get());
   logger->log("PanController::openPanorama pcalculate Overlap");
   overlapper->calculateOverlap();
@@ -300,7 +316,9 @@ void PanController::openSoundData(const std::string& path) {
       listener->setRepMaximum(soundData->count - 1);
       listener->setSoundControlsEnabled(true);
     } else {
-      listener->setSoundControlsEnabled(false);
+      // A failed open keeps the sets loaded before: their controls stay
+      // usable; without any they are off.
+      listener->setSoundControlsEnabled(soundData && soundData->loaded);
     }
   });
 }
@@ -313,9 +331,13 @@ int PanController::openSoundData(const char* path) {
   logger->log("PanController::openSoundData");
   // The sound data are replaced below: no recalculation may read them.
   const bool resized = quiesce();
-  soundLayer = 0;
-  const int result = soundData->load(path);
+  // Read beside the loaded sets, which are replaced only on success: a
+  // directory that does not load leaves them loaded and shown.
+  auto next = std::make_unique<SoundData>();
+  const int result = next->load(path);
   if (result == 0) {
+    soundLayer = 0;
+    soundData = std::move(next);
     logger->log(
         "PanController::openSoundData soundData sucessfully loaded, start (re)calculation of "
         "soundImage");
@@ -331,6 +353,9 @@ int PanController::openSoundData(const char* path) {
   listener->showErrorMessage("Fehler beim Laden der Tondaten!!!");
   if (resized) {
     refreshView();
+  }
+  if (!xmlPath.empty()) {
+    restartSleepThread();  // the refinement cancelled above
   }
   return result;
 }

@@ -69,9 +69,12 @@ class PanController : public guiListener {
   // data and deletes the logger. Later calls of any operation do nothing.
   void close() override;
 
-  // 0 opened, -1 not a panorama, -3 missing or unreadable file.
+  // 0 opened, -1 not a panorama, -3 missing or unreadable file. The new
+  // panorama replaces the open one only once it has been read: after a
+  // failure the open panorama stays open.
   int openPanorama(const char* path);
-  // 0 loaded, else the sound data's error code.
+  // 0 loaded, else the sound data's error code. As with panoramas, the loaded
+  // sets are replaced only by a directory that loads.
   int openSoundData(const char* path);
   void closePanorama();
   void closeSoundData();
