@@ -38,9 +38,8 @@ float profileCornerWeight(const std::string& kind) {
 // Everything the per-pixel loop needs about one photograph, computed once.
 struct Source {
   const cv::Mat* image = nullptr;
-  const float* weights = nullptr;
-  const int* weightColumn = nullptr;  // per photograph column: map column
-  const int* weightRow = nullptr;     // per photograph row: map row * map width
+  const float* weights = nullptr;  // one per pixel of the image, same layout
+  int weightStride = 0;
   // Rows of the coefficient matrix: a, b and e as linear forms of (dx, dy, fv).
   double ca[3];
   double cb[3];
@@ -79,7 +78,7 @@ void drawRows(const Source& s, int rowFrom, int rowTo, int viewWidth, double hal
       }
       const int ci = static_cast<int>(column);
       const int ri = static_cast<int>(row);
-      const float weight = s.weights[s.weightRow[ri] + s.weightColumn[ci]];
+      const float weight = s.weights[static_cast<long>(ri) * s.weightStride + ci];
       const std::uint8_t* pixel = s.image->ptr<std::uint8_t>(ri) + 3 * ci;
       cell[0] += pixel[0] * weight;
       cell[1] += pixel[1] * weight;
@@ -160,6 +159,45 @@ void Puzzler::saveWeightMap() const {
   cv::imwrite("LUT.jpg", grey);
 }
 
+std::shared_ptr<const std::vector<float>> Puzzler::weightsFor(int width, int height,
+                                                              int fullWidth, int fullHeight,
+                                                              double scaleX, double scaleY) {
+  std::lock_guard<std::mutex> lock(resampledMutex_);
+  for (std::size_t i = 0; i < resampled_.size(); ++i) {
+    const ResampledWeights& entry = resampled_[i];
+    if (entry.width == width && entry.height == height && entry.fullWidth == fullWidth &&
+        entry.fullHeight == fullHeight && entry.scaleX == scaleX && entry.scaleY == scaleY) {
+      std::rotate(resampled_.begin(), resampled_.begin() + static_cast<long>(i),
+                  resampled_.begin() + static_cast<long>(i) + 1);
+      return resampled_.front().weights;
+    }
+  }
+
+  std::vector<int> columns;
+  std::vector<int> rows;
+  buildAxisTable(width, 1.0 / scaleX, fullWidth, w0, 1, &columns);
+  buildAxisTable(height, 1.0 / scaleY, fullHeight, h0, w0, &rows);
+  auto weights = std::make_shared<std::vector<float>>(static_cast<std::size_t>(width) * height);
+  for (int row = 0; row < height; ++row) {
+    float* line = weights->data() + static_cast<std::size_t>(row) * width;
+    const float* mapLine = weightMap.data() + rows[row];
+    for (int column = 0; column < width; ++column) {
+      line[column] = mapLine[columns[column]];
+    }
+  }
+
+  ResampledWeights entry{width, height, fullWidth, fullHeight, scaleX, scaleY, weights};
+  resampled_.insert(resampled_.begin(), entry);
+  std::size_t kept = 0;
+  std::size_t i = 0;
+  for (; i < resampled_.size(); ++i) {
+    kept += resampled_[i].weights->size();
+    if (i > 0 && kept > kResampledBudget) break;
+  }
+  resampled_.resize(std::min(i, resampled_.size()));
+  return weights;
+}
+
 void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view,
                              double azimuth, double altitude, double fv) {
   if (view == nullptr || viewWidth <= 0 || viewHeight <= 0) {
@@ -175,8 +213,6 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
 
   const std::size_t cells = static_cast<std::size_t>(viewWidth) * viewHeight;
   std::vector<float> accumulator(4 * cells, kAccumulatorStart);
-  std::vector<int> weightColumn;
-  std::vector<int> weightRow;
 
   const ViewFrame camera = viewFrame(altitude, azimuth, fv, 0.0, 0.0);
   const Vec3 cameraAxes[3] = {camera.r, -1.0 * camera.u, camera.d};
@@ -240,11 +276,10 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       source.lastRow = height - 1;
       source.columnFrom = columnMin;
       source.columnTo = columnMax;
-      buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &weightColumn);
-      buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, w0, &weightRow);
-      source.weights = weightMap.data();
-      source.weightColumn = weightColumn.data();
-      source.weightRow = weightRow.data();
+      const std::shared_ptr<const std::vector<float>> weights = weightsFor(
+          width, height, photo->fullWidth, photo->fullHeight, photo->scaleX, photo->scaleY);
+      source.weights = weights->data();
+      source.weightStride = width;
 
       // Bands of rows on several threads: every cell is touched by one
       // thread only and still gets the photographs in list order, so the

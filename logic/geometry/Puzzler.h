@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,4 +37,27 @@ class Puzzler {
   // Most threads one assembly draws with; 0 chooses from the machine's cores.
   // Any value gives the same image.
   unsigned maxThreads = 0;
+
+ private:
+  // The weight of every pixel of a photograph's current image: the map
+  // looked up once per image size instead of once per sample, so the pixel
+  // loop reads weights beside the pixels instead of all over the full map.
+  struct ResampledWeights {
+    int width = 0;
+    int height = 0;
+    int fullWidth = 0;
+    int fullHeight = 0;
+    double scaleX = 0.0;
+    double scaleY = 0.0;
+    std::shared_ptr<const std::vector<float>> weights;
+  };
+  // Kept resampled maps, most recently used first, up to this many floats.
+  static constexpr std::size_t kResampledBudget = 12u << 20;
+
+  std::shared_ptr<const std::vector<float>> weightsFor(int width, int height, int fullWidth,
+                                                       int fullHeight, double scaleX,
+                                                       double scaleY);
+
+  std::mutex resampledMutex_;
+  std::vector<ResampledWeights> resampled_;
 };
