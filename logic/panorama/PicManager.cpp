@@ -91,13 +91,13 @@ class LayoutReader {
       }
       const char* texts[7];
       for (int k = 0; k < 7; ++k) {
-        const std::string what =
-            "value " + std::to_string(k + 1) + " of 7 of picture group " + std::to_string(index + 1);
         if (element == nullptr) {
-          error = "picture group " + std::to_string(index + 1) + " is incomplete: " + what +
-                  " is missing";
+          error = "picture group " + std::to_string(index + 1) + " is incomplete: it has " +
+                  std::to_string(k) + " of 7 values";
           return false;
         }
+        const std::string what =
+            "value " + std::to_string(k + 1) + " of 7 of picture group " + std::to_string(index + 1);
         texts[k] = text(element, what);
         if (texts[k] == nullptr) {
           return false;

@@ -107,14 +107,17 @@ cv::Mat Picture::acquireImage() {
       // instead of describing it as the full image.
       image = preview;
     } else {
+      // Describe the full image first: a pending scale that cannot be
+      // applied (the resize throws) or that rounds to the full size leaves
+      // the full image current, and its fields must say so.
       scaleX = scaleY = 1.0;
+      width = fullWidth;
+      height = fullHeight;
+      pixelPitch = basePitch;
+      scaled = false;
       if (rescalePending && requestedScale != 1.0) {
         applyRequestedScale();
       } else {
-        width = fullWidth;
-        height = fullHeight;
-        pixelPitch = basePitch;
-        scaled = false;
         rescalePending = false;
       }
     }

@@ -379,3 +379,20 @@ TEST(Picture, ConcurrentHoldersLeaveThePreviewCurrent) {
   EXPECT_EQ(photo->width, 100);
   EXPECT_DOUBLE_EQ(photo->pixelPitch, photo->previewPitch);
 }
+
+TEST(Picture, PendingScaleThatKeepsTheFullSizeLeavesFullSizeFields) {
+  TempDir dir;
+  writePhoto(dir.file("0.jpg"), 400, 300);
+  auto photo = openedPhoto(dir.file("0.jpg"), 400, 300);
+  photo->requestedScale = 0.9999;  // rounds to 400 x 300
+  photo->rescalePending = true;
+  photo->keepCurrent = false;
+  cv::Mat held = photo->acquireImage();
+  ASSERT_EQ(held.cols, 400);
+  EXPECT_EQ(photo->width, 400);
+  EXPECT_EQ(photo->height, 300);
+  EXPECT_DOUBLE_EQ(photo->pixelPitch, kBase);
+  EXPECT_FALSE(photo->scaled);
+  EXPECT_FALSE(photo->rescalePending);
+  photo->releaseImage();
+}
