@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <queue>
+#include <thread>
 
 #include <opencv2/core.hpp>
 
@@ -102,7 +103,16 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
                 static_cast<unsigned>(view->overlaps.size()));
   logLine(text);
 
-  for (const OverlapRecord& record : view->overlaps) {
+  // A refinement decodes the files of the partners that hold only their
+  // preview a few at a time on all cores before the loads, which then take
+  // the decoded images; loads, results and log lines stay as they were.
+  const std::size_t batch = force ? prefetchBatchSize() : 0;
+  const std::vector<OverlapRecord>& records = view->overlaps;
+  for (std::size_t index = 0; index < records.size(); ++index) {
+    if (batch > 1 && index % batch == 0) {
+      prefetch(records, index, std::min(records.size(), index + batch));
+    }
+    const OverlapRecord& record = records[index];
     Picture* partner = record.partner;
     // A record needs at least one vertex on both sides to be measured.
     const std::size_t available =
@@ -121,6 +131,42 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
     }
     load(partner, targetWidth, targetHeight);
     partner->keepCurrent = true;
+  }
+  if (batch > 1) {
+    for (const OverlapRecord& record : records) {
+      if (record.partner != nullptr) {
+        record.partner->dropPrefetched();
+      }
+    }
+  }
+}
+
+std::size_t PicLoader::prefetchBatchSize() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  // Each decoded photograph is held until its load: bound the extra memory.
+  return std::clamp<std::size_t>(cores, 1, 4);
+}
+
+void PicLoader::prefetch(const std::vector<OverlapRecord>& records, std::size_t from,
+                         std::size_t to) {
+  std::vector<Picture*> pictures;
+  for (std::size_t i = from; i < to; ++i) {
+    Picture* partner = records[i].partner;
+    if (hasSlot(partner) && partner->previewIsCurrent() &&
+        std::find(pictures.begin(), pictures.end(), partner) == pictures.end()) {
+      pictures.push_back(partner);
+    }
+  }
+  if (pictures.size() < 2) {
+    return;  // one decode gains nothing from another thread
+  }
+  std::vector<std::thread> workers;
+  for (std::size_t i = 1; i < pictures.size(); ++i) {
+    workers.emplace_back([picture = pictures[i]] { picture->prefetchFullImage(); });
+  }
+  pictures.front()->prefetchFullImage();
+  for (std::thread& worker : workers) {
+    worker.join();
   }
 }
 

@@ -8,6 +8,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "panorama/OverlapRecord.h"
+
 class Logger;
 class Picture;
 
@@ -64,6 +66,10 @@ class PicLoader {
  private:
   // The picture has a slot: its ID is 0 ... pictureCount - 1.
   bool hasSlot(const Picture* picture) const;
+  static std::size_t prefetchBatchSize();
+  // Decodes, in parallel, the files of the partners of records [from, to)
+  // that hold only their preview.
+  void prefetch(const std::vector<OverlapRecord>& records, std::size_t from, std::size_t to);
   void logLine(const char* text);
   void logErrorLine(const char* context, const std::string& text);
 };

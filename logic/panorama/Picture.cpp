@@ -210,23 +210,63 @@ void Picture::applyRequestedScale() {
   rescalePending = false;
 }
 
+bool Picture::decodeFile(const std::string& path, cv::Mat* out) {
+  ++fileReads;
+  try {
+    cv::Mat loaded = cv::imread(path, cv::IMREAD_COLOR);
+    // A file whose size differs from the description would make every
+    // later pixel lookup wrong (or out of bounds): treat it as unreadable.
+    if (!loaded.empty() && (loaded.cols != fullWidth || loaded.rows != fullHeight)) {
+      loaded.release();
+    }
+    *out = loaded;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 void Picture::loadFullImage() {
   Lock lock(mutex_);
   if (id < 0) {
     image = cv::Mat::zeros(height, width, CV_8UC3);
     return;
   }
-  try {
-    ++fileReads;
-    cv::Mat loaded = cv::imread(fileName, cv::IMREAD_COLOR);
-    // A file whose size differs from the description would make every
-    // later pixel lookup wrong (or out of bounds): treat it as unreadable.
-    if (!loaded.empty() && (loaded.cols != fullWidth || loaded.rows != fullHeight)) {
-      loaded.release();
-    }
-    image = loaded;
-  } catch (...) {
+  if (hasPrefetched_) {
+    image = prefetched_;
+    prefetched_.release();
+    hasPrefetched_ = false;
+    return;
   }
+  cv::Mat loaded;
+  if (decodeFile(fileName, &loaded)) {
+    image = loaded;
+  }
+}
+
+void Picture::prefetchFullImage() {
+  std::string path;
+  {
+    Lock lock(mutex_);
+    if (id < 0 || hasPrefetched_) {
+      return;
+    }
+    path = fileName;
+  }
+  // Decoding takes long and must not hold the picture's lock.
+  cv::Mat loaded;
+  const bool decoded = decodeFile(path, &loaded);
+  Lock lock(mutex_);
+  if (decoded && !hasPrefetched_) {
+    prefetched_ = loaded;
+    hasPrefetched_ = true;
+  }
+}
+
+void Picture::dropPrefetched() {
+  Lock lock(mutex_);
+  prefetched_.release();
+  hasPrefetched_ = false;
 }
 
 void Picture::makePreview() {

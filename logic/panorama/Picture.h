@@ -58,6 +58,12 @@ class Picture {
   void applyRequestedScale();
   void loadFullImage();
   void makePreview();
+  // Decodes the picture file ahead of a load that is about to need it, so
+  // that several photographs can be decoded at once; the next loadFullImage
+  // takes the decoded image instead of reading the file. Thread-safe.
+  void prefetchFullImage();
+  // Forgets a decoded image that no load took.
+  void dropPrefetched();
 
   bool tryLock(const void* owner);
   bool unlock(const void* owner);
@@ -106,5 +112,11 @@ class Picture {
   std::atomic<int> fileReads{0};
 
  private:
+  // Decodes `path` into *out (empty when it cannot be read or has another
+  // size than described); false when decoding threw.
+  bool decodeFile(const std::string& path, cv::Mat* out);
+
   mutable std::recursive_mutex mutex_;
+  bool hasPrefetched_ = false;
+  cv::Mat prefetched_;
 };
