@@ -6,6 +6,10 @@
 #include <stdexcept>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <opencv2/imgcodecs.hpp>
 
 #include "geometry/Frame.h"
@@ -80,10 +84,17 @@ void drawRows(const Source& s, int rowFrom, int rowTo, int viewWidth, double hal
       const int ri = static_cast<int>(row);
       const float weight = s.weights[static_cast<long>(ri) * s.weightStride + ci];
       const std::uint8_t* pixel = s.image->ptr<std::uint8_t>(ri) + 3 * ci;
+#if defined(__SSE2__)
+      // The four sums at once; each lane rounds exactly as the scalar
+      // multiply and add would (the fourth lane adds 1 x weight).
+      const __m128 sample = _mm_cvtepi32_ps(_mm_setr_epi32(pixel[0], pixel[1], pixel[2], 1));
+      _mm_storeu_ps(cell, _mm_add_ps(_mm_loadu_ps(cell), _mm_mul_ps(sample, _mm_set1_ps(weight))));
+#else
       cell[0] += pixel[0] * weight;
       cell[1] += pixel[1] * weight;
       cell[2] += pixel[2] * weight;
       cell[3] += weight;
+#endif
     }
   }
 }
@@ -212,7 +223,11 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   count = std::clamp(count, 0, static_cast<int>(view->overlaps.size()));
 
   const std::size_t cells = static_cast<std::size_t>(viewWidth) * viewHeight;
-  std::vector<float> accumulator(4 * cells, kAccumulatorStart);
+  // The accumulator's memory is kept between assemblies: allocating (and
+  // faulting in) megabytes for every view cost more than filling them.
+  std::lock_guard<std::mutex> assembling(accumulatorMutex_);
+  std::vector<float>& accumulator = accumulator_;
+  accumulator.assign(4 * cells, kAccumulatorStart);
 
   const ViewFrame camera = viewFrame(altitude, azimuth, fv, 0.0, 0.0);
   const Vec3 cameraAxes[3] = {camera.r, -1.0 * camera.u, camera.d};
@@ -320,10 +335,22 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     const float* cell = accumulator.data() + 4 * static_cast<std::size_t>(row) * viewWidth;
     std::uint8_t* pixel = out.ptr<std::uint8_t>(row);
     for (int column = 0; column < viewWidth; ++column, cell += 4, pixel += 3) {
+#if defined(__SSE2__)
+      // One division for the three channel sums (lane by lane, as scalar),
+      // truncated toward zero and saturated to 0 ... 255.
+      const __m128 sums = _mm_loadu_ps(cell);
+      const __m128i values = _mm_cvttps_epi32(_mm_div_ps(sums, _mm_set1_ps(cell[3])));
+      alignas(16) int lanes[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(lanes), values);
+      for (int i = 0; i < 3; ++i) {
+        pixel[i] = static_cast<std::uint8_t>(std::clamp(lanes[i], 0, 255));
+      }
+#else
       for (int i = 0; i < 3; ++i) {
         const int value = static_cast<int>(cell[i] / cell[3]);
         pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
       }
+#endif
     }
   }
 }

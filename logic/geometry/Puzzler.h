@@ -59,5 +59,7 @@ class Puzzler {
                                                        double scaleY);
 
   std::mutex resampledMutex_;
+  std::mutex accumulatorMutex_;
+  std::vector<float> accumulator_;  // four sums per view pixel, one assembly at a time
   std::vector<ResampledWeights> resampled_;
 };
