@@ -1,6 +1,7 @@
 #include "geometry/Puzzler.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -55,6 +56,16 @@ struct Source {
   double lastRow = 0.0;
   int columnFrom = 0;
   int columnTo = 0;  // inclusive
+};
+
+// One photograph of an assembly: what it holds and how to sample it.
+struct Job {
+  Picture* photo = nullptr;
+  cv::Mat image;
+  std::shared_ptr<const std::vector<float>> weights;
+  Source source;
+  int rowFrom = 0;  // view rows [rowFrom, rowTo) of the overlap's box
+  int rowTo = 0;
 };
 
 // Adds the photograph's samples to the accumulator rows [rowFrom, rowTo).
@@ -222,18 +233,23 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   }
   count = std::clamp(count, 0, static_cast<int>(view->overlaps.size()));
 
-  const std::size_t cells = static_cast<std::size_t>(viewWidth) * viewHeight;
-  // The accumulator's memory is kept between assemblies: allocating (and
-  // faulting in) megabytes for every view cost more than filling them.
-  std::lock_guard<std::mutex> assembling(accumulatorMutex_);
-  std::vector<float>& accumulator = accumulator_;
-  accumulator.assign(4 * cells, kAccumulatorStart);
-
   const ViewFrame camera = viewFrame(altitude, azimuth, fv, 0.0, 0.0);
   const Vec3 cameraAxes[3] = {camera.r, -1.0 * camera.u, camera.d};
   const double halfViewWidth = viewWidth / 2.0;
   const double halfViewHeight = viewHeight / 2.0;
 
+  // First every photograph is locked, acquired and prepared in list order;
+  // then the view is drawn in bands of rows, each band adding the
+  // photographs in list order, so every cell sums exactly as one pass per
+  // photograph would.
+  std::vector<Job> jobs;
+  jobs.reserve(static_cast<std::size_t>(count));
+  auto releaseAll = [&] {
+    for (Job& job : jobs) {
+      job.photo->unlock(this);
+      job.photo->releaseImage();
+    }
+  };
   for (int k = 0; k < count; ++k) {
     const OverlapRecord& record = view->overlaps[k];
     Picture* photo = record.partner;
@@ -243,7 +259,9 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     if (!photo->tryLock(this)) {
       continue;  // another assembly is drawing it
     }
-    const cv::Mat image = photo->acquireImage();
+    Job job;
+    job.photo = photo;
+    job.image = photo->acquireImage();
 
     int columnMin = record.ownPoints[0];
     int columnMax = columnMin;
@@ -265,25 +283,26 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     double pitch = 0.0;
     photo->currentSize(&width, &height, &pitch);
 
-    // The picture store changed the image after acquisition: give up.
-    if (image.cols != width || image.rows != height ||
-        (!image.empty() && image.type() != CV_8UC3)) {
+    // The picture store changed the image after acquisition: give up
+    // without writing the view.
+    if (job.image.cols != width || job.image.rows != height ||
+        (!job.image.empty() && job.image.type() != CV_8UC3)) {
       photo->unlock(this);
       photo->releaseImage();
+      releaseAll();
       return;
     }
 
     if (columnMin <= columnMax && rowMin < rowMax && width > 1 && height > 1 && pitch > 0.0) {
       const ViewFrame frame = viewFrame(photo->altitude, photo->azimuth, 0.0, 0.0, 0.0);
       const Vec3 photoAxes[3] = {frame.r, -1.0 * frame.u, frame.d};
-      Source source;
+      Source& source = job.source;
       double* rows[3] = {source.ca, source.cb, source.ce};
       for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
           rows[i][j] = dot(photoAxes[i], cameraAxes[j]);
         }
       }
-      source.image = &image;
       source.fp = photo->focalLength / pitch;
       source.halfWidth = width / 2.0;
       source.halfHeight = height / 2.0;
@@ -291,66 +310,87 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       source.lastRow = height - 1;
       source.columnFrom = columnMin;
       source.columnTo = columnMax;
-      const std::shared_ptr<const std::vector<float>> weights = weightsFor(
-          width, height, photo->fullWidth, photo->fullHeight, photo->scaleX, photo->scaleY);
-      source.weights = weights->data();
+      job.weights = weightsFor(width, height, photo->fullWidth, photo->fullHeight, photo->scaleX,
+                               photo->scaleY);
+      source.weights = job.weights->data();
       source.weightStride = width;
-
-      // Bands of rows on several threads: every cell is touched by one
-      // thread only and still gets the photographs in list order, so the
-      // result is the same as on one thread.
-      const int rowCount = rowMax - rowMin;
-      const long pixels = static_cast<long>(rowCount) * (columnMax - columnMin + 1);
-      unsigned threads = maxThreads != 0 ? maxThreads
-                                         : std::min(std::thread::hardware_concurrency(), kMaxThreads);
-      threads = std::max(1u, threads);
-      threads = static_cast<unsigned>(
-          std::min<long>(threads, std::max(1L, pixels / kMinPixelsPerThread)));
-      threads = std::min<unsigned>(threads, static_cast<unsigned>(rowCount));
-      if (threads <= 1) {
-        drawRows(source, rowMin, rowMax, viewWidth, halfViewWidth, halfViewHeight, fv,
-                 accumulator.data());
-      } else {
-        std::vector<std::thread> workers;
-        workers.reserve(threads - 1);
-        for (unsigned t = 1; t < threads; ++t) {
-          const int from = rowMin + static_cast<int>(static_cast<long>(rowCount) * t / threads);
-          const int to = rowMin + static_cast<int>(static_cast<long>(rowCount) * (t + 1) / threads);
-          workers.emplace_back(drawRows, std::cref(source), from, to, viewWidth, halfViewWidth,
-                               halfViewHeight, fv, accumulator.data());
-        }
-        drawRows(source, rowMin, rowMin + rowCount / static_cast<int>(threads), viewWidth,
-                 halfViewWidth, halfViewHeight, fv, accumulator.data());
-        for (std::thread& worker : workers) {
-          worker.join();
-        }
-      }
+      job.rowFrom = rowMin;
+      job.rowTo = rowMax;
     }
-
-    photo->unlock(this);
-    photo->releaseImage();
+    jobs.push_back(std::move(job));
+  }
+  for (Job& job : jobs) {
+    job.source.image = &job.image;
   }
 
-  for (int row = 0; row < viewHeight; ++row) {
-    const float* cell = accumulator.data() + 4 * static_cast<std::size_t>(row) * viewWidth;
-    std::uint8_t* pixel = out.ptr<std::uint8_t>(row);
-    for (int column = 0; column < viewWidth; ++column, cell += 4, pixel += 3) {
+  // The accumulator's memory is kept between assemblies: allocating (and
+  // faulting in) megabytes for every view cost more than filling them.
+  std::lock_guard<std::mutex> assembling(accumulatorMutex_);
+  accumulator_.resize(4 * static_cast<std::size_t>(viewWidth) * viewHeight);
+  float* const accumulator = accumulator_.data();
+
+  auto drawBand = [&](int from, int to) {
+    std::fill(accumulator + 4 * static_cast<std::size_t>(from) * viewWidth,
+              accumulator + 4 * static_cast<std::size_t>(to) * viewWidth, kAccumulatorStart);
+    for (const Job& job : jobs) {
+      const int rowFrom = std::max(job.rowFrom, from);
+      const int rowTo = std::min(job.rowTo, to);
+      if (rowFrom < rowTo) {
+        drawRows(job.source, rowFrom, rowTo, viewWidth, halfViewWidth, halfViewHeight, fv,
+                 accumulator);
+      }
+    }
+    for (int row = from; row < to; ++row) {
+      const float* cell = accumulator + 4 * static_cast<std::size_t>(row) * viewWidth;
+      std::uint8_t* pixel = out.ptr<std::uint8_t>(row);
+      for (int column = 0; column < viewWidth; ++column, cell += 4, pixel += 3) {
 #if defined(__SSE2__)
-      // One division for the three channel sums (lane by lane, as scalar),
-      // truncated toward zero and saturated to 0 ... 255.
-      const __m128 sums = _mm_loadu_ps(cell);
-      const __m128i values = _mm_cvttps_epi32(_mm_div_ps(sums, _mm_set1_ps(cell[3])));
-      alignas(16) int lanes[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(lanes), values);
-      for (int i = 0; i < 3; ++i) {
-        pixel[i] = static_cast<std::uint8_t>(std::clamp(lanes[i], 0, 255));
-      }
+        // One division for the three channel sums (lane by lane, as
+        // scalar), truncated toward zero and saturated to 0 ... 255.
+        const __m128 sums = _mm_loadu_ps(cell);
+        const __m128i values = _mm_cvttps_epi32(_mm_div_ps(sums, _mm_set1_ps(cell[3])));
+        alignas(16) int lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), values);
+        for (int i = 0; i < 3; ++i) {
+          pixel[i] = static_cast<std::uint8_t>(std::clamp(lanes[i], 0, 255));
+        }
 #else
-      for (int i = 0; i < 3; ++i) {
-        const int value = static_cast<int>(cell[i] / cell[3]);
-        pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
-      }
+        for (int i = 0; i < 3; ++i) {
+          const int value = static_cast<int>(cell[i] / cell[3]);
+          pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        }
 #endif
+      }
+    }
+  };
+
+  unsigned threads = maxThreads != 0 ? maxThreads
+                                     : std::min(std::thread::hardware_concurrency(), kMaxThreads);
+  const long pixels = static_cast<long>(viewWidth) * viewHeight;
+  threads = static_cast<unsigned>(std::clamp<long>(
+      std::min<long>(threads, pixels / kMinPixelsPerThread), 1, std::max(1, viewHeight)));
+  if (threads <= 1) {
+    drawBand(0, viewHeight);
+  } else {
+    // More bands than threads, taken in turn, so that a thread whose rows
+    // hold fewer photographs helps with the rest.
+    const int bands = std::min(viewHeight, static_cast<int>(threads) * 8);
+    std::atomic<int> next{0};
+    auto work = [&] {
+      for (int band = next++; band < bands; band = next++) {
+        drawBand(static_cast<int>(static_cast<long>(viewHeight) * band / bands),
+                 static_cast<int>(static_cast<long>(viewHeight) * (band + 1) / bands));
+      }
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(threads - 1);
+    for (unsigned t = 1; t < threads; ++t) {
+      workers.emplace_back(work);
+    }
+    work();
+    for (std::thread& worker : workers) {
+      worker.join();
     }
   }
+  releaseAll();
 }

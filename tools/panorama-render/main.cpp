@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 #include <opencv2/imgcodecs.hpp>
@@ -92,6 +93,10 @@ int main(int argc, char** argv) {
       controller.setCameraData(azimuth, altitude, options.f);
       quick.push_back(msSince(start));
     }
+    // The viewer refines a second after the last change, when the freeing
+    // after the last quick view has long finished; a refinement started at
+    // once would find the loader busy and load nothing.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
     const auto start = std::chrono::steady_clock::now();
     controller.recalculatePanImage(true, true);
     const double refineMs = msSince(start);
