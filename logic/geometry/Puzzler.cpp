@@ -158,13 +158,23 @@ void Puzzler::buildWeightMap() {
   const float s2 = sigma * sigma;
   const double twoS2 = 2.0 * static_cast<double>(s2);
   // The profile is centred at (hw, hh); an odd size's last column or row
-  // simply continues it one step further.
+  // simply continues it one step further. A weight depends on x^2 + y^2
+  // only, so the right half of a row repeats its left half and the lower
+  // half of the map its upper half: those are copied (the very same values)
+  // instead of computed again.
   for (int row = 0; row < h0; ++row) {
     const long y = row - hh;
     float* line = weightMap.data() + static_cast<std::size_t>(row) * w0;
+    if (y > 0) {
+      const float* mirror = weightMap.data() + static_cast<std::size_t>(hh - y) * w0;
+      std::copy(mirror, mirror + w0, line);
+      continue;
+    }
     for (int column = 0; column < w0; ++column) {
       const long x = column - hw;
-      line[column] = static_cast<float>(std::exp(-static_cast<double>(y * y + x * x) / twoS2));
+      line[column] = x > 0 ? line[hw - x]
+                           : static_cast<float>(
+                                 std::exp(-static_cast<double>(y * y + x * x) / twoS2));
     }
   }
 }
