@@ -43,8 +43,9 @@ float profileCornerWeight(const std::string& kind) {
 // Everything the per-pixel loop needs about one photograph, computed once.
 struct Source {
   const cv::Mat* image = nullptr;
-  const float* weights = nullptr;  // one per pixel of the image, same layout
-  int weightStride = 0;
+  const float* weights = nullptr;     // the full-size map
+  const int* weightColumn = nullptr;  // per photograph column: map column
+  const int* weightRow = nullptr;     // per photograph row: map row * map width
   // Rows of the coefficient matrix: a, b and e as linear forms of (dx, dy, fv).
   double ca[3];
   double cb[3];
@@ -62,7 +63,8 @@ struct Source {
 struct Job {
   Picture* photo = nullptr;
   cv::Mat image;
-  std::shared_ptr<const std::vector<float>> weights;
+  std::vector<int> weightColumn;
+  std::vector<int> weightRow;
   Source source;
   int rowFrom = 0;  // view rows [rowFrom, rowTo) of the overlap's box
   int rowTo = 0;
@@ -93,7 +95,7 @@ void drawRows(const Source& s, int rowFrom, int rowTo, int viewWidth, double hal
       }
       const int ci = static_cast<int>(column);
       const int ri = static_cast<int>(row);
-      const float weight = s.weights[static_cast<long>(ri) * s.weightStride + ci];
+      const float weight = s.weights[s.weightRow[ri] + s.weightColumn[ci]];
       const std::uint8_t* pixel = s.image->ptr<std::uint8_t>(ri) + 3 * ci;
 #if defined(__SSE2__)
       // The four sums at once; each lane rounds exactly as the scalar
@@ -191,45 +193,6 @@ void Puzzler::saveWeightMap() const {
   cv::imwrite("LUT.jpg", grey);
 }
 
-std::shared_ptr<const std::vector<float>> Puzzler::weightsFor(int width, int height,
-                                                              int fullWidth, int fullHeight,
-                                                              double scaleX, double scaleY) {
-  std::lock_guard<std::mutex> lock(resampledMutex_);
-  for (std::size_t i = 0; i < resampled_.size(); ++i) {
-    const ResampledWeights& entry = resampled_[i];
-    if (entry.width == width && entry.height == height && entry.fullWidth == fullWidth &&
-        entry.fullHeight == fullHeight && entry.scaleX == scaleX && entry.scaleY == scaleY) {
-      std::rotate(resampled_.begin(), resampled_.begin() + static_cast<long>(i),
-                  resampled_.begin() + static_cast<long>(i) + 1);
-      return resampled_.front().weights;
-    }
-  }
-
-  std::vector<int> columns;
-  std::vector<int> rows;
-  buildAxisTable(width, 1.0 / scaleX, fullWidth, w0, 1, &columns);
-  buildAxisTable(height, 1.0 / scaleY, fullHeight, h0, w0, &rows);
-  auto weights = std::make_shared<std::vector<float>>(static_cast<std::size_t>(width) * height);
-  for (int row = 0; row < height; ++row) {
-    float* line = weights->data() + static_cast<std::size_t>(row) * width;
-    const float* mapLine = weightMap.data() + rows[row];
-    for (int column = 0; column < width; ++column) {
-      line[column] = mapLine[columns[column]];
-    }
-  }
-
-  ResampledWeights entry{width, height, fullWidth, fullHeight, scaleX, scaleY, weights};
-  resampled_.insert(resampled_.begin(), entry);
-  std::size_t kept = 0;
-  std::size_t i = 0;
-  for (; i < resampled_.size(); ++i) {
-    kept += resampled_[i].weights->size();
-    if (i > 0 && kept > kResampledBudget) break;
-  }
-  resampled_.resize(std::min(i, resampled_.size()));
-  return weights;
-}
-
 void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view,
                              double azimuth, double altitude, double fv) {
   if (view == nullptr || viewWidth <= 0 || viewHeight <= 0) {
@@ -320,10 +283,9 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       source.lastRow = height - 1;
       source.columnFrom = columnMin;
       source.columnTo = columnMax;
-      job.weights = weightsFor(width, height, photo->fullWidth, photo->fullHeight, photo->scaleX,
-                               photo->scaleY);
-      source.weights = job.weights->data();
-      source.weightStride = width;
+      buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &job.weightColumn);
+      buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, w0, &job.weightRow);
+      source.weights = weightMap.data();
       job.rowFrom = rowMin;
       job.rowTo = rowMax;
     }
@@ -331,6 +293,8 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   }
   for (Job& job : jobs) {
     job.source.image = &job.image;
+    job.source.weightColumn = job.weightColumn.data();
+    job.source.weightRow = job.weightRow.data();
   }
 
   // The accumulator's memory is kept between assemblies: allocating (and

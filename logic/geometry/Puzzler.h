@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -39,27 +38,6 @@ class Puzzler {
   unsigned maxThreads = 0;
 
  private:
-  // The weight of every pixel of a photograph's current image: the map
-  // looked up once per image size instead of once per sample, so the pixel
-  // loop reads weights beside the pixels instead of all over the full map.
-  struct ResampledWeights {
-    int width = 0;
-    int height = 0;
-    int fullWidth = 0;
-    int fullHeight = 0;
-    double scaleX = 0.0;
-    double scaleY = 0.0;
-    std::shared_ptr<const std::vector<float>> weights;
-  };
-  // Kept resampled maps, most recently used first, up to this many floats.
-  static constexpr std::size_t kResampledBudget = 12u << 20;
-
-  std::shared_ptr<const std::vector<float>> weightsFor(int width, int height, int fullWidth,
-                                                       int fullHeight, double scaleX,
-                                                       double scaleY);
-
-  std::mutex resampledMutex_;
   std::mutex accumulatorMutex_;
   std::vector<float> accumulator_;  // four sums per view pixel, one assembly at a time
-  std::vector<ResampledWeights> resampled_;
 };
