@@ -10,6 +10,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "controller/ClearOnExit.h"
 #include "geometry/APrioriOverlapper.h"
 #include "geometry/Puzzler.h"
 #include "panorama/PicLoader.h"
@@ -62,26 +63,6 @@ unsigned truncatedMillimetres(double value) {
   return value > 0.0 && value < 4294967296.0 ? static_cast<unsigned>(value) : 0u;
 }
 
-// Clears `locked` when the holder leaves by an exception, so that a failed
-// recalculation never freezes the controller's input. dismiss() on the normal
-// path, where the operation clears `locked` at its own step.
-class LockedGuard {
- public:
-  explicit LockedGuard(std::atomic<bool>& locked) : locked_(locked) {}
-  ~LockedGuard() {
-    if (armed_) {
-      locked_ = false;
-    }
-  }
-  LockedGuard(const LockedGuard&) = delete;
-  LockedGuard& operator=(const LockedGuard&) = delete;
-  void dismiss() { armed_ = false; }
-
- private:
-  std::atomic<bool>& locked_;
-  bool armed_ = true;
-};
-
 // For a step that took `locked` itself and relies on the recalculations to
 // clear it: clears it again when no recalculation ran (nothing open, no
 // visible sound layer) or when the step leaves by an exception.
@@ -102,18 +83,6 @@ class StepLock {
   const std::atomic<unsigned long>& runs_;
   unsigned long before_;
   int exceptions_;
-};
-
-// Clears `flag` when the scope ends, however it ends.
-class ClearOnExit {
- public:
-  explicit ClearOnExit(std::atomic<bool>& flag) : flag_(flag) {}
-  ~ClearOnExit() { flag_ = false; }
-  ClearOnExit(const ClearOnExit&) = delete;
-  ClearOnExit& operator=(const ClearOnExit&) = delete;
-
- private:
-  std::atomic<bool>& flag_;
 };
 
 }  // namespace
@@ -426,7 +395,7 @@ void PanController::recalculatePanImage(bool composeDisplay, bool refinement) {
   listener->setStatusText(refinement ? "Recalculate panorama image (refinement)"
                                      : "Recalculate panorama image");
   locked = true;
-  LockedGuard unlockOnFailure(locked);
+  ClearOnExit unlockOnFailure(locked);
   const CamData cam = camera();
 
   if (outPicture) {
@@ -590,7 +559,7 @@ void PanController::recalculateSndImage() {
   ++recalcRuns_;
   listener->setStatusText("Recalculate sound-image");
   locked = true;
-  LockedGuard unlockOnFailure(locked);
+  ClearOnExit unlockOnFailure(locked);
   const CamData cam = camera();
 
   if (sndPicture) {

@@ -22,7 +22,7 @@ namespace {
 // Every accumulator float starts here, so that an unreached pixel divides to 1.
 constexpr float kAccumulatorStart = 0.0001f;
 
-// Boxes smaller than this are drawn on the calling thread alone.
+// Views smaller than this are drawn on the calling thread alone.
 constexpr long kMinPixelsPerThread = 1L << 15;
 constexpr unsigned kMaxThreads = 8;
 
@@ -40,16 +40,18 @@ float profileCornerWeight(const std::string& kind) {
   return 0.0f;
 }
 
-// Everything the per-pixel loop needs about one photograph, computed once.
-struct Source {
-  const cv::Mat* image = nullptr;
-  const float* weights = nullptr;     // the full-size map
-  const int* weightColumn = nullptr;  // per photograph column: map column
-  const int* weightRow = nullptr;     // per photograph row: map row * map width
+// One photograph of an assembly: what it holds and everything the per-pixel
+// loop needs about it, computed once.
+struct Job {
+  Picture* photo = nullptr;
+  cv::Mat image;
+  const float* weights = nullptr;  // the full-size map
+  std::vector<int> weightColumn;   // per photograph column: map column
+  std::vector<int> weightRow;      // per photograph row: map row * map width
   // Rows of the coefficient matrix: a, b and e as linear forms of (dx, dy, fv).
-  double ca[3];
-  double cb[3];
-  double ce[3];
+  double ca[3] = {};
+  double cb[3] = {};
+  double ce[3] = {};
   double fp = 0.0;
   double halfWidth = 0.0;
   double halfHeight = 0.0;
@@ -57,21 +59,12 @@ struct Source {
   double lastRow = 0.0;
   int columnFrom = 0;
   int columnTo = 0;  // inclusive
-};
-
-// One photograph of an assembly: what it holds and how to sample it.
-struct Job {
-  Picture* photo = nullptr;
-  cv::Mat image;
-  std::vector<int> weightColumn;
-  std::vector<int> weightRow;
-  Source source;
-  int rowFrom = 0;  // view rows [rowFrom, rowTo) of the overlap's box
+  int rowFrom = 0;   // view rows [rowFrom, rowTo) of the overlap's box
   int rowTo = 0;
 };
 
 // Adds the photograph's samples to the accumulator rows [rowFrom, rowTo).
-void drawRows(const Source& s, int rowFrom, int rowTo, int viewWidth, double halfViewWidth,
+void drawRows(const Job& s, int rowFrom, int rowTo, int viewWidth, double halfViewWidth,
               double halfViewHeight, double fv, float* accumulator) {
   for (int y = rowFrom; y < rowTo; ++y) {
     const double dy = y - halfViewHeight;
@@ -96,7 +89,7 @@ void drawRows(const Source& s, int rowFrom, int rowTo, int viewWidth, double hal
       const int ci = static_cast<int>(column);
       const int ri = static_cast<int>(row);
       const float weight = s.weights[s.weightRow[ri] + s.weightColumn[ci]];
-      const std::uint8_t* pixel = s.image->ptr<std::uint8_t>(ri) + 3 * ci;
+      const std::uint8_t* pixel = s.image.ptr<std::uint8_t>(ri) + 3 * ci;
 #if defined(__SSE2__)
       // The four sums at once; each lane rounds exactly as the scalar
       // multiply and add would (the fourth lane adds 1 x weight).
@@ -269,32 +262,26 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     if (columnMin <= columnMax && rowMin < rowMax && width > 1 && height > 1 && pitch > 0.0) {
       const ViewFrame frame = viewFrame(photo->altitude, photo->azimuth, 0.0, 0.0, 0.0);
       const Vec3 photoAxes[3] = {frame.r, -1.0 * frame.u, frame.d};
-      Source& source = job.source;
-      double* rows[3] = {source.ca, source.cb, source.ce};
+      double* rows[3] = {job.ca, job.cb, job.ce};
       for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
           rows[i][j] = dot(photoAxes[i], cameraAxes[j]);
         }
       }
-      source.fp = photo->focalLength / pitch;
-      source.halfWidth = width / 2.0;
-      source.halfHeight = height / 2.0;
-      source.lastColumn = width - 1;
-      source.lastRow = height - 1;
-      source.columnFrom = columnMin;
-      source.columnTo = columnMax;
+      job.fp = photo->focalLength / pitch;
+      job.halfWidth = width / 2.0;
+      job.halfHeight = height / 2.0;
+      job.lastColumn = width - 1;
+      job.lastRow = height - 1;
+      job.columnFrom = columnMin;
+      job.columnTo = columnMax;
       buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &job.weightColumn);
       buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, w0, &job.weightRow);
-      source.weights = weightMap.data();
+      job.weights = weightMap.data();
       job.rowFrom = rowMin;
       job.rowTo = rowMax;
     }
     jobs.push_back(std::move(job));
-  }
-  for (Job& job : jobs) {
-    job.source.image = &job.image;
-    job.source.weightColumn = job.weightColumn.data();
-    job.source.weightRow = job.weightRow.data();
   }
 
   // The accumulator's memory is kept between assemblies: allocating (and
@@ -310,7 +297,7 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       const int rowFrom = std::max(job.rowFrom, from);
       const int rowTo = std::min(job.rowTo, to);
       if (rowFrom < rowTo) {
-        drawRows(job.source, rowFrom, rowTo, viewWidth, halfViewWidth, halfViewHeight, fv,
+        drawRows(job, rowFrom, rowTo, viewWidth, halfViewWidth, halfViewHeight, fv,
                  accumulator);
       }
     }

@@ -11,26 +11,13 @@
 
 #include <opencv2/core.hpp>
 
+#include "controller/ClearOnExit.h"
 #include "controller/Logger.h"
 #include "panorama/Picture.h"
 
 namespace {
 
 constexpr std::size_t kLogBuffer = 1000;
-
-// Clears the loader's `locked` flag when the operation that set it ends,
-// also when an exception leaves it: a flag left set would make every later
-// operation of the loader give up for good.
-class LockRelease {
- public:
-  explicit LockRelease(std::atomic<bool>* flag) : flag_(flag) {}
-  ~LockRelease() { flag_->store(false); }
-  LockRelease(const LockRelease&) = delete;
-  LockRelease& operator=(const LockRelease&) = delete;
-
- private:
-  std::atomic<bool>* flag_;
-};
 
 // Smallest and largest x and y of the first `count` (column, row) pairs.
 struct Box {
@@ -93,7 +80,7 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
     logLine("PicLoader::loadNeededPictures LOCKED");
     return;
   }
-  LockRelease release(&locked);
+  ClearOnExit release(locked);  // also when an exception leaves
   if (view == nullptr) {
     return;
   }
@@ -199,7 +186,7 @@ void PicLoader::freeUnneded(Picture* viewCopy) {
     logLine("PicLoader::freeUnneded LOCKED");
     return;
   }
-  LockRelease release(&locked);
+  ClearOnExit release(locked);  // also when an exception leaves
   if (viewCopy == nullptr) {
     return;
   }
@@ -285,7 +272,7 @@ void PicLoader::loadNeighbours(Picture* view) {
     logLine("PicLoader::loadNeighbours LOCKED");
     return;
   }
-  LockRelease release(&locked);
+  ClearOnExit release(locked);  // also when an exception leaves
   std::fill(visited.begin(), visited.end(), 0);
   logLine("PicLoader::loadNeighbours");
   if (view == nullptr) {

@@ -2,40 +2,21 @@
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-#include <locale.h>
 #include <tinyxml2.h>
+
+#include "panorama/TextNumbers.h"
 
 namespace {
 
 using tinyxml2::XMLElement;
 
 constexpr double kPi = 3.141592653589793;
-
-// The "C" locale, so that reals are read with a decimal point whatever locale
-// the application runs in (the GUI toolkit sets the user's).
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
-}
-
-// atoi: leading blanks, an optional sign, digits; reading stops at the first
-// character that does not fit, no number gives 0. Values beyond the int range
-// saturate instead of being undefined.
-int toInt(const char* text) {
-  const long value = strtol_l(text, nullptr, 10, cLocale());
-  return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-// atof with "." as the decimal point.
-double toReal(const char* text) { return strtod_l(text, nullptr, cLocale()); }
 
 // One photograph's group of seven values as read from the file.
 struct Group {
@@ -106,13 +87,13 @@ class LayoutReader {
       }
       Group group;
       group.idText = texts[0];
-      group.id = toInt(texts[0]);
-      group.altitude = toReal(texts[1]);
-      group.azimuth = toReal(texts[2]);
-      group.extra1 = toInt(texts[3]);
-      group.extra2 = toReal(texts[4]);
-      group.height = toInt(texts[5]);
-      group.width = toInt(texts[6]);
+      group.id = textToInt(texts[0]);
+      group.altitude = textToReal(texts[1]);
+      group.azimuth = textToReal(texts[2]);
+      group.extra1 = textToInt(texts[3]);
+      group.extra2 = textToReal(texts[4]);
+      group.height = textToInt(texts[5]);
+      group.width = textToInt(texts[6]);
       out->push_back(std::move(group));
     }
     if (static_cast<int>(out->size()) != declared) {
@@ -256,7 +237,7 @@ int PicManager::openPanorama(const char* path) {
   if (countText == nullptr) {
     return fail(kBadLayout, reader.error);
   }
-  const int declared = toInt(countText);
+  const int declared = textToInt(countText);
   if (declared < 1 || declared > kMaxPictures) {
     return fail(kBadLayout, "the picture count " + std::to_string(declared) +
                                 " lies outside 1 ... " + std::to_string(kMaxPictures));
@@ -282,9 +263,9 @@ int PicManager::openPanorama(const char* path) {
   if (sensorHeightText == nullptr) {
     return fail(kBadLayout, reader.error);
   }
-  const int focal = toInt(focalText);
-  const double sensorW = toReal(sensorWidthText);
-  const double sensorH = toReal(sensorHeightText);
+  const int focal = textToInt(focalText);
+  const double sensorW = textToReal(sensorWidthText);
+  const double sensorH = textToReal(sensorHeightText);
   if (focal <= 0) {
     return fail(kBadLayout, "the focal length " + std::to_string(focal) + " mm is not positive");
   }

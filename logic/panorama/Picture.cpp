@@ -187,7 +187,6 @@ void Picture::applyRequestedScale() {
   if (image.cols != w || image.rows != h) {
     cv::Mat resized;
     try {
-      resized.create(h, w, CV_8UC3);
       cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_CUBIC);
     } catch (...) {
       return;

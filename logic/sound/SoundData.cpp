@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <locale.h>
 
+#include "panorama/TextNumbers.h"
 #include "sound/ColorMap.h"
 
 static_assert(SoundData::kTableSize == kColorTableSize);
@@ -46,8 +46,7 @@ bool readLine(std::istream& in, std::string* line) {
 // locale is, and truncates it toward zero. False unless the size is at least
 // 1 and at most kMaxCells.
 bool parseSize(const std::string& text, int* size) {
-  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  const double value = strtod_l(text.c_str(), nullptr, cLocale);
+  const double value = textToReal(text.c_str());
   if (!(value >= 1.0) || value > SoundData::kMaxCells) {
     return false;
   }
