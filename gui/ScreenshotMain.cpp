@@ -13,10 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <numbers>
 
-#include "Graphicsscene.h"
 #include "SettledView.h"
+#include "StartController.h"
 #include "controller/PanController.h"
 #include "viewer.h"
 
@@ -75,9 +74,7 @@ int main(int argc, char* argv[]) {
   // The window and the controller as the viewer's program entry makes them.
   viewer window;
   window.show();
-  auto controller = std::make_unique<PanController>(&window, 50.0, std::numbers::pi / 2, 0.0);
-  window.setListener(controller.get());
-  window.canvasScene()->setListener(controller.get());
+  auto controller = startController(window);
   SettledView view(&window, controller.get());
 
   // The user's steps: File menu entries with the dialogs answered, then the

@@ -1,10 +1,6 @@
 #include <QApplication>
 
-#include <memory>
-#include <numbers>
-
-#include "Graphicsscene.h"
-#include "controller/PanController.h"
+#include "StartController.h"
 #include "viewer.h"
 
 int main(int argc, char* argv[]) {
@@ -15,10 +11,7 @@ int main(int argc, char* argv[]) {
   viewer window;
   window.show();
 
-  // Start camera: 50 mm, looking at the horizon, azimuth 0.
-  auto controller = std::make_unique<PanController>(&window, 50.0, std::numbers::pi / 2, 0.0);
-  window.setListener(controller.get());
-  window.canvasScene()->setListener(controller.get());
+  auto controller = startController(window);
 
   const int exitCode = application.exec();
   // The controller goes first; the window must not reach it afterwards.

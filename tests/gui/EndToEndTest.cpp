@@ -16,15 +16,14 @@
 
 #include <chrono>
 #include <memory>
-#include <numbers>
 #include <sstream>
 
-#include "Graphicsscene.h"
 #include "SampleSound.h"
 #include "SampleWriter.h"
 #include "SettledView.h"
 #include "controller/PanController.h"
 #include "support/TempDir.h"
+#include "StartController.h"
 #include "viewer.h"
 
 namespace {
@@ -95,9 +94,7 @@ class EndToEndTest : public QObject {
     window = std::make_unique<viewer>();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    controller = std::make_unique<PanController>(window.get(), 50.0, std::numbers::pi / 2, 0.0);
-    window->setListener(controller.get());
-    window->canvasScene()->setListener(controller.get());
+    controller = startController(*window);
     view = new SettledView(window.get(), controller.get());
     QVERIFY(view->waitUntilSettled(kTimeout));
   }
