@@ -37,9 +37,7 @@ cv::Vec3b mix(const cv::Vec3b& a, const cv::Vec3b& b, double t) {
 
 // The direction of (altitude, azimuth) in degrees, in the frame's convention.
 Vec3 direction(double altitude, double azimuth) {
-  const double a = altitude * kDegree;
-  const double z = azimuth * kDegree;
-  return {std::sin(z) * std::sin(a), -std::cos(a), std::sin(a) * std::cos(z)};
+  return viewFrame(altitude * kDegree, azimuth * kDegree, 1.0, 1.0, 1.0).d;
 }
 
 struct Landmark {

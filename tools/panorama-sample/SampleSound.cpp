@@ -5,21 +5,17 @@
 #include <cstdio>
 #include <fstream>
 
+#include "geometry/Frame.h"
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegree = kPi / 180.0;
 constexpr double kBackground = 0.05;
 
-struct Unit {
-  double x, y, z;
-};
-
 // The frame's viewing direction for (altitude, azimuth) in degrees.
-Unit direction(double altitude, double azimuth) {
-  const double a = altitude * kDegree;
-  const double z = azimuth * kDegree;
-  return {std::sin(z) * std::sin(a), -std::cos(a), std::sin(a) * std::cos(z)};
+Vec3 direction(double altitude, double azimuth) {
+  return viewFrame(altitude * kDegree, azimuth * kDegree, 1.0, 1.0, 1.0).d;
 }
 
 const SoundSource kAhead{90.0, 0.0, 12.0, 0.9};
@@ -39,7 +35,7 @@ std::vector<SoundSet> SoundSet::standard() {
 }
 
 std::vector<float> SoundSet::grid(int cols, int rows) const {
-  std::vector<Unit> centres;
+  std::vector<Vec3> centres;
   for (const SoundSource& source : sources) {
     centres.push_back(direction(source.altitude, source.azimuth));
   }
@@ -48,11 +44,10 @@ std::vector<float> SoundSet::grid(int cols, int rows) const {
     const double polar = (r + 0.5) * kPi / rows;
     for (int k = 0; k < cols; ++k) {
       const double azimuth = (k + 0.5) * 2.0 * kPi / cols;
-      const Unit v{std::sin(polar) * std::sin(azimuth), std::cos(polar), std::sin(polar) * std::cos(azimuth)};
+      const Vec3 v{std::sin(polar) * std::sin(azimuth), std::cos(polar), std::sin(polar) * std::cos(azimuth)};
       double value = kBackground;
       for (std::size_t s = 0; s < sources.size(); ++s) {
-        const Unit& c = centres[s];
-        const double angle = std::acos(std::clamp(v.x * c.x + v.y * c.y + v.z * c.z, -1.0, 1.0)) / kDegree;
+        const double angle = std::acos(std::clamp(dot(v, centres[s]), -1.0, 1.0)) / kDegree;
         const double spread = angle / sources[s].width;
         value += sources[s].level * std::exp(-spread * spread);
       }
