@@ -59,7 +59,7 @@ struct Job {
   double lastRow = 0.0;
   int columnFrom = 0;
   int columnTo = 0;  // inclusive
-  int rowFrom = 0;   // view rows [rowFrom, rowTo) of the overlap's box
+  int rowFrom = 0;   // view rows [rowFrom, rowTo): the overlap box's rows, its last included
   int rowTo = 0;
 };
 
@@ -259,7 +259,7 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       return;
     }
 
-    if (columnMin <= columnMax && rowMin < rowMax && width > 1 && height > 1 && pitch > 0.0) {
+    if (columnMin <= columnMax && rowMin <= rowMax && width > 1 && height > 1 && pitch > 0.0) {
       const ViewFrame frame = viewFrame(photo->altitude, photo->azimuth, 0.0, 0.0, 0.0);
       const Vec3 photoAxes[3] = {frame.r, -1.0 * frame.u, frame.d};
       double* rows[3] = {job.ca, job.cb, job.ce};
@@ -278,8 +278,9 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &job.weightColumn);
       buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, w0, &job.weightRow);
       job.weights = weightMap.data();
+      // The box is inclusive on both ends: its last row is drawn as well.
       job.rowFrom = rowMin;
-      job.rowTo = rowMax;
+      job.rowTo = rowMax + 1;
     }
     jobs.push_back(std::move(job));
   }

@@ -81,7 +81,7 @@ TEST(PuzzlerTest, ViewPixelsSampleThePerspectivePosition) {
   EXPECT_EQ(pixelAt(*view, 349, 240), cv::Vec3b(0, 0, 0));
 }
 
-TEST(PuzzlerTest, UncoveredPixelsAndTheBottomRowKeepTheBackground) {
+TEST(PuzzlerTest, UncoveredPixelsKeepTheBackgroundAndEveryCoveredRowIsPainted) {
   TempDir dir;
   auto panorama = panoramaWith(uniformPhoto(0, cv::Scalar(100, 110, 120)));
   Puzzler puzzler(kFlat, panorama.get());
@@ -92,14 +92,22 @@ TEST(PuzzlerTest, UncoveredPixelsAndTheBottomRowKeepTheBackground) {
   ASSERT_EQ(empty->image.size(), cv::Size(700, 480));
   EXPECT_EQ(cv::countNonZero(empty->image.reshape(1) != 1), 0);
 
-  // Wholly covered: everything but the bottom row is painted, including the
-  // rightmost column.
+  // Wholly covered: every pixel is painted, the bottom row and the rightmost
+  // column included.
   auto view = assemble(puzzler, *panorama, cameraAt(kPi / 2, 0.0));
   for (int column : {0, 350, 699}) {
-    EXPECT_EQ(pixelAt(*view, column, 0), cv::Vec3b(99, 109, 119)) << column;
-    EXPECT_EQ(pixelAt(*view, column, 478), cv::Vec3b(99, 109, 119)) << column;
-    EXPECT_EQ(pixelAt(*view, column, 479), cv::Vec3b(1, 1, 1)) << column;
+    for (int row : {0, 478, 479}) {
+      EXPECT_EQ(pixelAt(*view, column, row), cv::Vec3b(99, 109, 119)) << column << "," << row;
+    }
   }
+  // A canvas of a single row is painted too.
+  CamData oneRow = cameraAt(kPi / 2, 0.0);
+  oneRow.height = 1;
+  oneRow.sensorHeight = 0.05;  // keeps the 35 mm wide plane of fv = 1000
+  oneRow.updateSensorWidth();
+  auto line = assemble(puzzler, *panorama, oneRow);
+  ASSERT_EQ(line->image.size(), cv::Size(700, 1));
+  EXPECT_EQ(pixelAt(*line, 350, 0), cv::Vec3b(99, 109, 119));
   // The photograph is left as it was: unmarked, not held.
   Picture* photo = panorama->findById(0);
   EXPECT_FALSE(photo->inUse);

@@ -24,15 +24,14 @@ struct Comparison {
 };
 
 // Compares the assembled view with the scene's own view over the pixels that
-// a photograph reached (the background is exactly (1, 1, 1); the bottom row
-// is never painted).
+// a photograph reached (the background is exactly (1, 1, 1)).
 Comparison compare(const cv::Mat& assembled, const cv::Mat& expected) {
   Comparison result;
   double absolute = 0.0;
   double squared = 0.0;
   long covered = 0;
   long pixels = 0;
-  for (int row = 0; row + 1 < assembled.rows; ++row) {
+  for (int row = 0; row < assembled.rows; ++row) {
     for (int column = 0; column < assembled.cols; ++column) {
       ++pixels;
       const cv::Vec3b a = assembled.at<cv::Vec3b>(row, column);
