@@ -1,7 +1,6 @@
 #include "controller/PanController.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -10,7 +9,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "controller/ClearOnExit.h"
+#include "base/Constants.h"
+#include "base/ClearOnExit.h"
+#include "base/TextFormat.h"
 #include "geometry/APrioriOverlapper.h"
 #include "geometry/Puzzler.h"
 #include "panorama/PicLoader.h"
@@ -21,25 +22,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
-// printf-style formatting into a string of whatever length the text needs.
-__attribute__((format(printf, 1, 2))) std::string formatText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text;
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, again);
-    text.assign(buffer.data(), static_cast<std::size_t>(length));
-  }
-  va_end(again);
-  return text;
-}
 
 // Copies `source` into the existing `target` like the image library's copy of
 // one image into another: both must have the same size and type, else a

@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "controller/DspParams.h"
 #include "controller/FreeThreads.h"
-#include "controller/Logger.h"
+#include "base/Logger.h"
 #include "controller/SettleTimer.h"
 #include "controller/gui.h"
 #include "controller/guiListener.h"

@@ -1,6 +1,6 @@
 #include "geometry/APrioriOverlapper.h"
 
-#include "geometry/Frame.h"
+#include "camera/Frame.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 

@@ -1,11 +1,9 @@
 #include "geometry/Puzzler.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
-#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,7 +11,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "geometry/Frame.h"
+#include "base/ParallelFor.h"
+#include "camera/Frame.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 
@@ -22,9 +21,8 @@ namespace {
 // Every accumulator float starts here, so that an unreached pixel divides to 1.
 constexpr float kAccumulatorStart = 0.0001f;
 
-// Views smaller than this are drawn on the calling thread alone.
+// Each thread of an assembly draws at least this many view pixels.
 constexpr long kMinPixelsPerThread = 1L << 15;
-constexpr unsigned kMaxThreads = 8;
 
 // The corner weight of each Gaussian profile; 0 for the flat profile.
 float profileCornerWeight(const std::string& kind) {
@@ -326,33 +324,9 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     }
   };
 
-  unsigned threads = maxThreads != 0 ? maxThreads
-                                     : std::min(std::thread::hardware_concurrency(), kMaxThreads);
-  const long pixels = static_cast<long>(viewWidth) * viewHeight;
-  threads = static_cast<unsigned>(std::clamp<long>(
-      std::min<long>(threads, pixels / kMinPixelsPerThread), 1, std::max(1, viewHeight)));
-  if (threads <= 1) {
-    drawBand(0, viewHeight);
-  } else {
-    // More bands than threads, taken in turn, so that a thread whose rows
-    // hold fewer photographs helps with the rest.
-    const int bands = std::min(viewHeight, static_cast<int>(threads) * 8);
-    std::atomic<int> next{0};
-    auto work = [&] {
-      for (int band = next++; band < bands; band = next++) {
-        drawBand(static_cast<int>(static_cast<long>(viewHeight) * band / bands),
-                 static_cast<int>(static_cast<long>(viewHeight) * (band + 1) / bands));
-      }
-    };
-    std::vector<std::thread> workers;
-    workers.reserve(threads - 1);
-    for (unsigned t = 1; t < threads; ++t) {
-      workers.emplace_back(work);
-    }
-    work();
-    for (std::thread& worker : workers) {
-      worker.join();
-    }
-  }
+  // Bands of rows over the cores; a view smaller than two bands' worth of
+  // pixels per thread is drawn on the calling thread alone.
+  const int minRows = static_cast<int>(std::max(1L, kMinPixelsPerThread / viewWidth));
+  parallelRows(viewHeight, drawBand, maxThreads, minRows);
   releaseAll();
 }

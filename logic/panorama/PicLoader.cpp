@@ -11,8 +11,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "controller/ClearOnExit.h"
-#include "controller/Logger.h"
+#include "base/ClearOnExit.h"
+#include "base/ParallelFor.h"
+#include "base/Logger.h"
 #include "panorama/Picture.h"
 
 namespace {
@@ -147,14 +148,9 @@ void PicLoader::prefetch(const std::vector<OverlapRecord>& records, std::size_t 
   if (pictures.size() < 2) {
     return;  // one decode gains nothing from another thread
   }
-  std::vector<std::thread> workers;
-  for (std::size_t i = 1; i < pictures.size(); ++i) {
-    workers.emplace_back([picture = pictures[i]] { picture->prefetchFullImage(); });
-  }
-  pictures.front()->prefetchFullImage();
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
+  parallelItems(static_cast<int>(pictures.size()),
+                [&](int i) { pictures[i]->prefetchFullImage(); },
+                static_cast<unsigned>(pictures.size()));
 }
 
 void PicLoader::load(Picture* picture, int targetWidth, int targetHeight) {

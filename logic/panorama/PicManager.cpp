@@ -4,19 +4,18 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include <tinyxml2.h>
 
-#include "panorama/TextNumbers.h"
+#include "base/Constants.h"
+#include "base/ParallelFor.h"
+#include "base/TextNumbers.h"
 
 namespace {
 
 using tinyxml2::XMLElement;
-
-constexpr double kPi = 3.141592653589793;
 
 // One photograph's group of seven values as read from the file.
 struct Group {
@@ -156,44 +155,31 @@ std::string cutText(const char* text, std::size_t limit) {
 int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
                   const std::vector<std::string>& files, int threads) {
   const int n = static_cast<int>(pictures.size());
-  std::atomic<int> next{0};
   std::atomic<bool> failed{false};
+  std::atomic<int> tried{0};
   std::vector<char> read(n, 0);  // each element written by one worker
-  auto work = [&] {
-    while (!failed) {
-      const int i = next++;
-      if (i >= n) {
-        return;
-      }
-      bool good = false;
-      try {
-        good = pictures[i]->setFile(files[i]);
-      } catch (...) {
-        good = false;
-      }
-      read[i] = good ? 1 : 0;
-      if (!good) {
-        failed = true;
-      }
-    }
-  };
-  std::vector<std::thread> workers;
-  try {
-    for (int k = 1; k < threads; ++k) {
-      workers.emplace_back(work);
-    }
-  } catch (const std::system_error&) {
-    // Fewer threads: the calling thread and those started do the work.
-  }
-  work();
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
+  parallelItems(
+      n,
+      [&](int i) {
+        bool good = false;
+        try {
+          good = pictures[i]->setFile(files[i]);
+        } catch (...) {
+          good = false;
+        }
+        read[i] = good ? 1 : 0;
+        int seen = tried.load();
+        while (seen < i + 1 && !tried.compare_exchange_weak(seen, i + 1)) {
+        }
+        if (!good) {
+          failed = true;
+        }
+      },
+      static_cast<unsigned>(threads), &failed);
   if (!failed) {
     return -1;
   }
-  const int tried = std::min(next.load(), n);
-  for (int i = 0; i < tried; ++i) {
+  for (int i = 0; i < tried.load(); ++i) {
     if (!read[i]) {
       return i;
     }

@@ -6,7 +6,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "panorama/TextNumbers.h"
+#include "base/TextNumbers.h"
 #include "sound/ColorMap.h"
 
 static_assert(SoundData::kTableSize == kColorTableSize);

@@ -5,14 +5,13 @@
 
 #include <opencv2/core.hpp>
 
+#include "base/Constants.h"
+#include "base/ParallelFor.h"
 #include "panorama/Picture.h"
 #include "sound/ColorMap.h"
 #include "sound/SoundData.h"
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 
 // Everything one image row needs, computed once per call.
 struct RayGrid {
@@ -109,8 +108,8 @@ int computeSoundImage(Picture* picture, const SoundData& data, int index) {
 
   // Every row is independent and computed the same way on any thread, so
   // spreading the rows over the cores does not change a single pixel.
-  cv::parallel_for_(cv::Range(0, img.rows), [&](const cv::Range& range) {
-    for (int i = range.start; i < range.end; ++i) {
+  parallelRows(img.rows, [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
       colourRow(g, img, i);
     }
   });

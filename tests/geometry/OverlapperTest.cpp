@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "geometry/APrioriOverlapper.h"
-#include "geometry/Frame.h"
+#include "camera/Frame.h"
 #include "geometry/GeometryHelpers.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "geometry/APrioriOverlapper.h"
 #include "geometry/GeometryHelpers.h"
 #include "geometry/Puzzler.h"

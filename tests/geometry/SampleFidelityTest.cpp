@@ -7,7 +7,7 @@
 
 #include "SampleScene.h"
 #include "SampleWriter.h"
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "geometry/APrioriOverlapper.h"
 #include "geometry/Puzzler.h"
 #include "panorama/PicManager.h"

@@ -10,7 +10,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "controller/Logger.h"
+#include "base/Logger.h"
 #include "panorama/PicLoader.h"
 #include "panorama/Picture.h"
 #include "support/TempDir.h"

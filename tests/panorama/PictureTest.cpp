@@ -10,7 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "panorama/Picture.h"
 #include "support/TempDir.h"
 

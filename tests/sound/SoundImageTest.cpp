@@ -5,7 +5,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "panorama/Picture.h"
 #include "sound/SoundData.h"
 #include "sound/SoundImage.h"

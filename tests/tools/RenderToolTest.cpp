@@ -8,7 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "SampleWriter.h"
-#include "controller/CamData.h"
+#include "camera/CamData.h"
 #include "controller/PanController.h"
 #include "panorama/Picture.h"
 #include "sound/SoundData.h"

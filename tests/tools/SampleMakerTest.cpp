@@ -17,7 +17,7 @@
 #include "SampleScene.h"
 #include "SampleSound.h"
 #include "SampleWriter.h"
-#include "geometry/Frame.h"
+#include "camera/Frame.h"
 #include "panorama/PicManager.h"
 #include "sound/SoundData.h"
 #include "support/TempDir.h"

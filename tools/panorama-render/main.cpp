@@ -12,6 +12,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "base/Constants.h"
 #include "HeadlessGui.h"
 #include "RenderOptions.h"
 #include "controller/PanController.h"
@@ -19,11 +20,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-// Half a degree, the look-around's step per velocity unit.
-constexpr double kStep = 0.008726646192371845;
-
-double radians(double degrees) { return degrees * kPi / 180.0; }
 
 double msSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -59,7 +55,7 @@ int main(int argc, char** argv) {
   }
 
   HeadlessGui window(options.width, options.height);
-  PanController controller(&window, options.f, radians(options.altitude), radians(options.azimuth));
+  PanController controller(&window, options.f, degreesToRadians(options.altitude), degreesToRadians(options.azimuth));
   int exitCode = 0;
   double openMs = 0.0;
 
@@ -85,10 +81,10 @@ int main(int argc, char** argv) {
 
   if (exitCode == 0 && options.bench >= 0) {
     std::vector<double> quick;
-    double azimuth = radians(options.azimuth);
-    const double altitude = radians(options.altitude);
+    double azimuth = degreesToRadians(options.azimuth);
+    const double altitude = degreesToRadians(options.altitude);
     for (int i = 0; i < options.bench; ++i) {
-      azimuth += kStep;
+      azimuth += PanController::kAngleStep;
       const auto start = std::chrono::steady_clock::now();
       controller.setCameraData(azimuth, altitude, options.f);
       quick.push_back(msSince(start));

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "base/Constants.h"
+#include "base/ParallelFor.h"
+
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kDegree = kPi / 180.0;
 
 // Colours are blue, green, red.
@@ -213,8 +213,8 @@ SampleScene SampleScene::builtIn(int width) {
     sinAzimuth[k] = std::sin(azimuth);
     cosAzimuth[k] = std::cos(azimuth);
   }
-  cv::parallel_for_(cv::Range(0, height), [&](const cv::Range& rows) {
-    for (int r = rows.start; r < rows.end; ++r) {
+  parallelRows(height, [&](int from, int to) {
+    for (int r = from; r < to; ++r) {
       const double polar = (r + 0.5) * kPi / height;
       const double sinPolar = std::sin(polar);
       const double cosPolar = std::cos(polar);
@@ -295,8 +295,8 @@ cv::Mat SampleScene::renderPhoto(double altitude, double azimuth, double focalPi
   const ViewFrame frame = viewFrame(altitude, azimuth, 1.0, 1.0, 1.0);
   const Vec3 centre = focalPixels * frame.d;
   cv::Mat photo(height, width, CV_8UC3);
-  cv::parallel_for_(cv::Range(0, height), [&](const cv::Range& rows) {
-    for (int y = rows.start; y < rows.end; ++y) {
+  parallelRows(height, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
       const Vec3 rowPoint = centre - (y - height / 2.0) * frame.u;
       cv::Vec3b* out = photo.ptr<cv::Vec3b>(y);
       for (int c = 0; c < width; ++c) {

@@ -4,11 +4,11 @@
 
 #include <opencv2/core.hpp>
 
-#include "controller/CamData.h"
-#include "geometry/Frame.h"
+#include "camera/CamData.h"
+#include "camera/Frame.h"
 
 // Everything seen from one viewpoint, kept as an equirectangular colour image
-// in the world frame of geometry/Frame.h: row r of H covers the polar angles
+// in the world frame of camera/Frame.h: row r of H covers the polar angles
 // (from straight up) [r pi / H, (r + 1) pi / H), column k of W the azimuths
 // [k 2pi / W, (k + 1) 2pi / W), where the azimuth of a direction v is
 // atan2(v.x, v.z) in [0, 2pi). This is the mapping of the sound grids. As a

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <fstream>
 
-#include "geometry/Frame.h"
+#include "base/Constants.h"
+#include "camera/Frame.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kDegree = kPi / 180.0;
 constexpr double kBackground = 0.05;
 

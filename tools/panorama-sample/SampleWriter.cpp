@@ -9,12 +9,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <tinyxml2.h>
 
+#include "base/Constants.h"
 #include "SampleSound.h"
 #include "panorama/Picture.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr int kMaxPhotoSide = 20000;
 constexpr int kMaxPhotographs = 100000;
 
@@ -24,9 +24,6 @@ std::string number(double value) {
   std::snprintf(text, sizeof text, "%.17g", value);
   return text;
 }
-
-// The radians the description reader makes of a degree value.
-double radians(double degrees) { return degrees * kPi / 180.0; }
 
 void addValue(tinyxml2::XMLDocument& document, tinyxml2::XMLElement* parent, const char* name,
               const std::string& text) {
@@ -157,7 +154,7 @@ bool SampleWriter::write(const SampleScene& scene, std::string* error) const {
   const std::vector<SampleDirection> directions = o.layout.directions();
   const double focalPixels = o.focalPixels();
   for (std::size_t id = 0; id < directions.size(); ++id) {
-    const cv::Mat photo = scene.renderPhoto(radians(directions[id].altitude), radians(directions[id].azimuth),
+    const cv::Mat photo = scene.renderPhoto(degreesToRadians(directions[id].altitude), degreesToRadians(directions[id].azimuth),
                                             focalPixels, o.photoWidth, o.photoHeight);
     const std::string path = (directory / (std::to_string(id) + ".jpg")).string();
     bool written = false;

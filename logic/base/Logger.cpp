@@ -1,4 +1,4 @@
-#include "controller/Logger.h"
+#include "base/Logger.h"
 
 Logger::Logger(const char* path) : std::ofstream(path, std::ios::out | std::ios::trunc) {
   if (is_open()) {

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "controller/Logger.h"
+#include "base/Logger.h"
 #include "support/TempDir.h"
 
 namespace {

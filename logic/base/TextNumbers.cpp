@@ -1,4 +1,4 @@
-#include "panorama/TextNumbers.h"
+#include "base/TextNumbers.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "geometry/Frame.h"
+#include "camera/Frame.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "geometry/Frame.h"
+#include "camera/Frame.h"
 
 namespace {
 
