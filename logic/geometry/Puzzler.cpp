@@ -12,7 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "base/ParallelFor.h"
-#include "camera/Frame.h"
+#include "camera/PhotoCamera.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 
@@ -46,15 +46,12 @@ struct Job {
   const float* weights = nullptr;  // the full-size map
   std::vector<int> weightColumn;   // per photograph column: map column
   std::vector<int> weightRow;      // per photograph row: map row * map width
-  // Rows of the coefficient matrix: a, b and e as linear forms of (dx, dy, fv).
+  PhotoCamera camera;              // the photograph at its current image size
+  // Rows of the coefficient matrix: the ray's components along the
+  // photograph's right, down and forward axes as linear forms of (dx, dy, fv).
   double ca[3] = {};
   double cb[3] = {};
   double ce[3] = {};
-  double fp = 0.0;
-  double halfWidth = 0.0;
-  double halfHeight = 0.0;
-  double lastColumn = 0.0;  // samples stay below these (exclusive)
-  double lastRow = 0.0;
   int columnFrom = 0;
   int columnTo = 0;  // inclusive
   int rowFrom = 0;   // view rows [rowFrom, rowTo): the overlap box's rows, its last included
@@ -72,16 +69,10 @@ void drawRows(const Job& s, int rowFrom, int rowTo, int viewWidth, double halfVi
     float* cell = accumulator + 4 * (static_cast<long>(y) * viewWidth + s.columnFrom);
     for (int x = s.columnFrom; x <= s.columnTo; ++x, cell += 4) {
       const double dx = x - halfViewWidth;
-      const double e = s.ce[0] * dx + e0;
-      // A ray pointing away from the photograph would project through the
-      // centre onto a mirrored position: it never sees this photograph.
-      if (!(e > 0.0)) {
-        continue;
-      }
-      const double q = s.fp / e;
-      const double column = s.halfWidth + (s.ca[0] * dx + a0) * q;
-      const double row = s.halfHeight + (s.cb[0] * dx + b0) * q;
-      if (!(column >= 0.0 && column < s.lastColumn && row >= 0.0 && row < s.lastRow)) {
+      double column = 0.0;
+      double row = 0.0;
+      if (!s.camera.project(s.ca[0] * dx + a0, s.cb[0] * dx + b0, s.ce[0] * dx + e0, &column,
+                            &row)) {
         continue;
       }
       const int ci = static_cast<int>(column);
@@ -197,8 +188,8 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   }
   count = std::clamp(count, 0, static_cast<int>(view->overlaps.size()));
 
-  const ViewFrame camera = viewFrame(altitude, azimuth, fv, 0.0, 0.0);
-  const Vec3 cameraAxes[3] = {camera.r, -1.0 * camera.u, camera.d};
+  const CameraAxes camera = cameraAxes(altitude, azimuth);
+  const Vec3 viewAxes[3] = {camera.right, camera.down, camera.forward};
   const double halfViewWidth = viewWidth / 2.0;
   const double halfViewHeight = viewHeight / 2.0;
 
@@ -258,19 +249,16 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     }
 
     if (columnMin <= columnMax && rowMin <= rowMax && width > 1 && height > 1 && pitch > 0.0) {
-      const ViewFrame frame = viewFrame(photo->altitude, photo->azimuth, 0.0, 0.0, 0.0);
-      const Vec3 photoAxes[3] = {frame.r, -1.0 * frame.u, frame.d};
+      job.camera = PhotoCamera::pinhole(photo->altitude, photo->azimuth,
+                                        photo->focalLength / pitch, width, height);
+      const CameraAxes& axes = job.camera.axes();
+      const Vec3 photoAxes[3] = {axes.right, axes.down, axes.forward};
       double* rows[3] = {job.ca, job.cb, job.ce};
       for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
-          rows[i][j] = dot(photoAxes[i], cameraAxes[j]);
+          rows[i][j] = dot(photoAxes[i], viewAxes[j]);
         }
       }
-      job.fp = photo->focalLength / pitch;
-      job.halfWidth = width / 2.0;
-      job.halfHeight = height / 2.0;
-      job.lastColumn = width - 1;
-      job.lastRow = height - 1;
       job.columnFrom = columnMin;
       job.columnTo = columnMax;
       buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &job.weightColumn);

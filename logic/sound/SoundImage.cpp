@@ -7,6 +7,7 @@
 
 #include "base/Constants.h"
 #include "base/ParallelFor.h"
+#include "camera/PhotoCamera.h"
 #include "panorama/Picture.h"
 #include "sound/ColorMap.h"
 #include "sound/SoundData.h"
@@ -83,19 +84,20 @@ int computeSoundImage(Picture* picture, const SoundData& data, int index) {
   double pitch = 0.0;
   picture->currentSize(&width, &height, &pitch);
 
-  const double a = picture->altitude;
-  const double z = picture->azimuth;
+  // The view's frame: the centre of its image plane f along the viewing
+  // direction, with the plane's right and up directions.
+  const CameraAxes axes = cameraAxes(picture->altitude, picture->azimuth);
   const double f = picture->focalLength;
   RayGrid g;
-  g.fx = std::sin(z) * (std::sin(a) * f);
-  g.fy = -(f * std::cos(a));
-  g.fz = (std::sin(a) * f) * std::cos(z);
-  g.ux = -std::cos(z);
-  g.uy = 0.0;
-  g.uz = std::sin(z);
-  g.vx = std::sin(z) * std::cos(a);
-  g.vy = std::sin(a);
-  g.vz = std::cos(z) * std::cos(a);
+  g.fx = f * axes.forward.x;
+  g.fy = f * axes.forward.y;
+  g.fz = f * axes.forward.z;
+  g.ux = axes.right.x;
+  g.uy = axes.right.y;
+  g.uz = axes.right.z;
+  g.vx = -axes.down.x;
+  g.vy = -axes.down.y;
+  g.vz = -axes.down.z;
   g.pitch = pitch;
   g.hx = pitch * width * 0.5;
   g.hy = pitch * height * 0.5;

@@ -43,8 +43,6 @@ inline std::unique_ptr<Picture> describedPhoto(int id, int width, int height, do
 // A collection holding `pictures`, in the given order (sorted by ID).
 inline std::unique_ptr<PicManager> panoramaOf(std::vector<std::unique_ptr<Picture>> pictures) {
   auto panorama = std::make_unique<PicManager>();
-  panorama->pictures = std::move(pictures);
-  panorama->pictureCount = static_cast<int>(panorama->pictures.size());
-  panorama->count = panorama->pictureCount;
+  panorama->setPictures(std::move(pictures));
   return panorama;
 }

@@ -11,6 +11,7 @@
 
 #include "base/Constants.h"
 #include "base/ParallelFor.h"
+#include "camera/PhotoCamera.h"
 
 namespace {
 
@@ -292,15 +293,13 @@ cv::Mat SampleScene::renderPhoto(double altitude, double azimuth, double focalPi
   if (width <= 0 || height <= 0 || image_.empty()) {
     return cv::Mat();
   }
-  const ViewFrame frame = viewFrame(altitude, azimuth, 1.0, 1.0, 1.0);
-  const Vec3 centre = focalPixels * frame.d;
+  const PhotoCamera camera = PhotoCamera::pinhole(altitude, azimuth, focalPixels, width, height);
   cv::Mat photo(height, width, CV_8UC3);
   parallelRows(height, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
-      const Vec3 rowPoint = centre - (y - height / 2.0) * frame.u;
       cv::Vec3b* out = photo.ptr<cv::Vec3b>(y);
       for (int c = 0; c < width; ++c) {
-        out[c] = colourAlong((c - width / 2.0) * frame.r + rowPoint);
+        out[c] = colourAlong(camera.rayThrough(c, y));
       }
     }
   });
