@@ -15,9 +15,7 @@ SettledView::SettledView(viewer* window, const PanController* controller)
 }
 
 bool SettledView::controllerIdle() const {
-  const PanController& c = *controller_;
-  return !c.locked && !c.canvasResized && !c.lookAround && !c.sleepThread->pending() &&
-         !c.sleepThread->running();
+  return controller_->settled();
 }
 
 bool SettledView::waitUntilSettled(std::chrono::milliseconds timeout, int minimumFrames) {

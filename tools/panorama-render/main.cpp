@@ -15,6 +15,7 @@
 #include "base/Constants.h"
 #include "HeadlessGui.h"
 #include "RenderOptions.h"
+#include "controller/Navigation.h"
 #include "controller/PanController.h"
 #include "panorama/PicManager.h"
 
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
     double azimuth = degreesToRadians(options.azimuth);
     const double altitude = degreesToRadians(options.altitude);
     for (int i = 0; i < options.bench; ++i) {
-      azimuth += PanController::kAngleStep;
+      azimuth += kAngleStep;
       const auto start = std::chrono::steady_clock::now();
       controller.setCameraData(azimuth, altitude, options.f);
       quick.push_back(msSince(start));
@@ -94,12 +95,12 @@ int main(int argc, char** argv) {
     // once would find the loader busy and load nothing.
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const auto start = std::chrono::steady_clock::now();
-    controller.recalculatePanImage(true, true);
+    controller.refine();
     const double refineMs = msSince(start);
     std::printf(
         "{\"photos\":%d, \"width\":%d, \"height\":%d, \"open_ms\":%.1f, \"quick_ms_median\":%.2f, "
         "\"quick_ms_p95\":%.2f, \"refine_ms\":%.1f, \"peak_rss_mb\":%.1f}\n",
-        controller.picManager ? controller.picManager->pictureCount : 0, options.width,
+        controller.panorama() ? controller.panorama()->pictureCount : 0, options.width,
         options.height, openMs, percentile(quick, 0.5), percentile(quick, 0.95), refineMs,
         peakRssMb());
   } else if (exitCode == 0) {

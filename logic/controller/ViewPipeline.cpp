@@ -1,0 +1,253 @@
+#include "controller/ViewPipeline.h"
+
+#include <exception>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "base/ClearOnExit.h"
+#include "base/Constants.h"
+#include "base/Logger.h"
+#include "base/TextFormat.h"
+#include "controller/Guarded.h"
+#include "controller/PanoramaSession.h"
+#include "controller/ViewState.h"
+#include "controller/gui.h"
+#include "geometry/APrioriOverlapper.h"
+#include "geometry/Puzzler.h"
+#include "panorama/PicLoader.h"
+#include "panorama/Picture.h"
+#include "sound/SoundData.h"
+#include "sound/SoundImage.h"
+
+namespace {
+
+// Copies `source` into the existing `target` like the image library's copy of
+// one image into another: both must have the same size and type, else a
+// cv::Exception is thrown and `target` is left untouched (cv::Mat::copyTo
+// would silently reallocate it).
+void requireSameSize(const cv::Mat& source, const cv::Mat& target) {
+  if (source.size() != target.size() || source.type() != target.type()) {
+    CV_Error(cv::Error::StsUnmatchedSizes,
+             formatText("image of %dx%d used with an image of %dx%d", source.cols, source.rows,
+                        target.cols, target.rows));
+  }
+}
+
+void copyInto(const cv::Mat& source, cv::Mat& target) {
+  requireSameSize(source, target);
+  source.copyTo(target);
+}
+
+// Runs `step`, logging an exception that leaves it: the image library's with
+// its own text, any other with the fixed `otherText`.
+template <typename Step>
+void guardedStep(Logger* logger, const char* cvContext, const char* otherContext,
+                 const char* otherText, Step&& step) {
+  try {
+    step();
+  } catch (const cv::Exception& e) {
+    logger->logError(cvContext, e.what());
+  } catch (...) {
+    logger->logError(otherContext, otherText);
+  }
+}
+
+}  // namespace
+
+ViewPipeline::ViewPipeline(gui* listener, Logger* logger, ViewState* state,
+                           std::function<PanoramaSession*()> panorama,
+                           std::function<SoundData*()> sound)
+    : listener_(listener),
+      logger_(logger),
+      state_(state),
+      panorama_(std::move(panorama)),
+      sound_(std::move(sound)) {}
+
+ViewPipeline::~ViewPipeline() { freeThreads_.waitAll(); }
+
+bool ViewPipeline::soundLayerVisible() const {
+  const SoundData* sound = sound_();
+  return sound != nullptr && sound->loaded && state_->display.soundAlpha.load() != 0.0f;
+}
+
+void ViewPipeline::waitForFreeThreads() { freeThreads_.waitAll(); }
+
+void ViewPipeline::forgetPanoramaView() {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  outPicture_.reset();
+}
+
+void ViewPipeline::forgetSoundView() {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  sndPicture_.reset();
+}
+
+void ViewPipeline::initDspImgData() {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  logger_->log("PanController::initDspImgData()");
+  DspParams& dsp = state_->display;
+  dsp.displayImage.release();
+  dsp.currentPic.release();
+  dsp.currentSoundLayer.release();
+  const CamData cam = state_->camera();
+  const int w = cam.width > 0 ? cam.width : 0;
+  const int h = cam.height > 0 ? cam.height : 0;
+  // Cleared rather than left undefined, so that nothing stale is ever shown.
+  dsp.displayImage = cv::Mat::zeros(h, w, CV_8UC3);
+  dsp.currentPic = cv::Mat::zeros(h, w, CV_8UC3);
+  dsp.currentSoundLayer = cv::Mat::zeros(h, w, CV_8UC3);
+}
+
+void ViewPipeline::beginView(const char* status, const char* releaseLog,
+                             std::unique_ptr<Picture>* slot) {
+  ++state_->recalcRuns;
+  listener_->setStatusText(status);
+  state_->locked = true;
+  if (*slot) {
+    logger_->log(releaseLog);
+    slot->reset();
+  }
+}
+
+void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  PanoramaSession* panorama = panorama_();
+  if (panorama == nullptr) {
+    return;
+  }
+  beginView(refinement ? "Recalculate panorama image (refinement)" : "Recalculate panorama image",
+            "PanController::recalculatePanImage delete old outPicture", &outPicture_);
+  ClearOnExit unlockOnFailure(state_->locked);
+  const CamData cam = state_->camera();
+  outPicture_ = Picture::forCamera(cam);
+  cv::Mat outImage = outPicture_->acquireImage();
+
+  logger_->log("PanController::recalculatePanImage get overlapped images");
+  std::vector<Picture*> overlapped;
+  panorama->overlapper->getOverlappedPictures(outPicture_.get(), &overlapped);
+
+  guardedStep(logger_, "recalcPanImage, loadNeededPictures cvExcetion",
+              "recalcPanImage, loadNeededPictures general exception", "FUU",
+              [&] { panorama->loader->loadNeededPictures(outPicture_.get(), refinement); });
+
+  logger_->log("PanController::recalculatePanImage start puzzling");
+  guardedStep(logger_, "recalcPanImage, puuzler->puzzleTogether, cvException",
+              "recalcPanImage, puuzler->puzzleTogether, general exception", "FUU", [&] {
+                const double fv = outPicture_->lengthToPixels(cam.f);
+                panorama->assembler->puzzleTogether(static_cast<int>(overlapped.size()),
+                                                    cam.width, cam.height, outPicture_.get(),
+                                                    cam.azimuth, cam.altitude, fv);
+              });
+  overlapped.clear();
+
+  guardedStep(logger_, "recalculatePanImage, copy outImage to currentPic, cvException",
+              "recalculatePanImage, copy outImage to currentPic, general Exception", "FUU",
+              [&] { copyInto(outImage, state_->display.currentPic); });
+
+  if (composeDisplay) {
+    guardedStep(logger_, "recalculatePanImage, recalculateDisplayImage, cvException",
+                "recalculatePanImage, recalculateDisplayImage, general Exception", "FOOO",
+                [&] { recalculateDisplayImage(); });
+  } else {
+    updateInfoText();
+  }
+
+  state_->locked = false;
+  unlockOnFailure.dismiss();
+  startFreeThread();
+}
+
+void ViewPipeline::startFreeThread() {
+  // The thread owns its copy of the view picture and shares the loader, which
+  // therefore outlives it; closing waits for it all the same, because the
+  // copy's overlap records point into the picture collection.
+  std::shared_ptr<Picture> viewCopy(outPicture_->copyWithoutImages());
+  std::shared_ptr<PicLoader> loader = panorama_()->loader;
+  Logger* logger = logger_;
+  freeThreads_.start([logger, viewCopy, loader] {
+    guarded(logger, "PanController::freeUnneededThread", [&] { loader->freeUnneded(viewCopy.get()); });
+  });
+}
+
+void ViewPipeline::refreshView() {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  ClearOnExit endScrolling(state_->scrolling);
+  state_->soundImageOutdated = true;
+  recalculatePanImage(!soundLayerVisible(), false);
+  recalculateSndImage();
+}
+
+void ViewPipeline::recalculateDisplayImage() {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  logger_->log("PanController::recalculateDisplayImage()");
+  listener_->setStatusText("Recalculate display-image");
+  DspParams& dsp = state_->display;
+  const bool panorama = panorama_() != nullptr;
+  const bool sound = soundLayerVisible();
+  if (panorama && sound) {
+    const float alpha = dsp.soundAlpha.load();
+    // addWeighted would reallocate a display image of another size instead
+    // of failing; the caller expects the image library's failure.
+    requireSameSize(dsp.currentPic, dsp.displayImage);
+    requireSameSize(dsp.currentSoundLayer, dsp.displayImage);
+    cv::addWeighted(dsp.currentPic, 1.0f - alpha, dsp.currentSoundLayer, alpha, 0.0,
+                    dsp.displayImage);
+  } else if (panorama) {
+    copyInto(dsp.currentPic, dsp.displayImage);
+  } else if (sound) {
+    copyInto(dsp.currentSoundLayer, dsp.displayImage);
+  }
+  listener_->drawImage(dsp.displayImage);
+  updateInfoText();
+}
+
+void ViewPipeline::updateInfoText() {
+  const CamData cam = state_->camera();
+  const double azimuth = cam.azimuth * 180.0 / kPi;
+  const double altitude = cam.altitude * 180.0 / kPi;
+  const SoundData* sound = sound_();
+  std::string text;
+  if (sound != nullptr && sound->loaded) {
+    text = formatText("Focallength: %.2f, Azimuth: %.2f, Altitude: %.2f Sound: ", cam.f, azimuth,
+                      altitude);
+    text += sound->getName(state_->soundLayer);
+  } else {
+    text = formatText("Focallength: %.2f, Azimuth: %.2f, Altitude: %.2f", cam.f, azimuth, altitude);
+  }
+  listener_->setStatusText(text.c_str());
+}
+
+void ViewPipeline::recalculateSndImage() {
+  std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
+  SoundData* sound = sound_();
+  if (sound == nullptr || !sound->loaded) {
+    return;
+  }
+  if (state_->display.soundAlpha.load() == 0.0f) {
+    state_->soundImageOutdated = true;
+    return;
+  }
+  beginView("Recalculate sound-image", "PanController::recalculateSndImage delete old sndPicture",
+            &sndPicture_);
+  ClearOnExit unlockOnFailure(state_->locked);
+  const CamData cam = state_->camera();
+  sndPicture_ = Picture::forCamera(cam);
+  logger_->log("PanController::recalculateSndImage start soundPicture calculation");
+  computeSoundImage(sndPicture_.get(), *sound, state_->soundLayer);
+  state_->soundImageOutdated = false;
+  logger_->log(
+      "PanController::recalculateSndImage copy new soundImage to dspParams->currentSoundLayer");
+  // Sizes differ while a canvas size change has not settled: skip the copy
+  // (and the composition) with an error entry rather than write elsewhere.
+  try {
+    copyInto(sndPicture_->acquireImage(), state_->display.currentSoundLayer);
+    recalculateDisplayImage();
+  } catch (const cv::Exception& e) {
+    logger_->logError(
+        "recalculateSndImage, copy soundImage and recalculateDisplayImage, cvException", e.what());
+  }
+
+  state_->locked = false;
+  unlockOnFailure.dismiss();
+}
