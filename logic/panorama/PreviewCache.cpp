@@ -149,10 +149,15 @@ bool PreviewCache::ready() {
       return;
     }
     std::error_code failure;
-    std::filesystem::create_directories(directory_, failure);
-    if (failure || !std::filesystem::is_directory(directory_)) {
+    const bool made = std::filesystem::create_directories(directory_, failure);
+    if (failure || !std::filesystem::is_directory(directory_, failure)) {
       switchOff("cannot create " + directory_ + (failure ? ": " + failure.message() : ""));
       return;
+    }
+    if (made) {
+      // Previews show the user's photographs: keep them to the user, as the
+      // entries themselves are.
+      ::chmod(directory_.c_str(), 0700);
     }
     if (::access(directory_.c_str(), R_OK | W_OK | X_OK) != 0) {
       switchOff("cannot write " + directory_ + ": " + errnoText(errno));
@@ -162,9 +167,24 @@ bool PreviewCache::ready() {
 }
 
 bool PreviewCache::load(const Key& key, cv::Mat* preview, cv::Size expected) {
-  if (!ready()) {
-    return false;
+  try {
+    return ready() && loadEntry(key, preview, expected);
+  } catch (...) {
+    return false;  // out of memory: a miss, and the preview is made from the photograph
   }
+}
+
+void PreviewCache::store(const Key& key, const cv::Mat& preview) {
+  try {
+    if (ready()) {
+      storeEntry(key, preview);
+    }
+  } catch (...) {
+    // Out of memory: the preview is simply not kept.
+  }
+}
+
+bool PreviewCache::loadEntry(const Key& key, cv::Mat* preview, cv::Size expected) {
   // Non-blocking, so that a pipe someone put in the entry's place cannot
   // hang the caller; a regular file reads the same either way.
   const int fd = ::open(entryPath(key).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -186,10 +206,7 @@ bool PreviewCache::load(const Key& key, cv::Mat* preview, cv::Size expected) {
   return hit;
 }
 
-void PreviewCache::store(const Key& key, const cv::Mat& preview) {
-  if (!ready()) {
-    return;
-  }
+void PreviewCache::storeEntry(const Key& key, const cv::Mat& preview) {
   std::vector<unsigned char> bytes;
   if (!encodePreviewEntry(key, preview, &bytes)) {
     return;
@@ -202,7 +219,7 @@ void PreviewCache::store(const Key& key, const cv::Mat& preview) {
   int fd = -1;
   for (int attempt = 0; attempt < kTemporaryTries && fd < 0; ++attempt) {
     temporary = stem + std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0 && errno != EEXIST) {
       break;
     }

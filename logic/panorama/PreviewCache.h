@@ -27,17 +27,19 @@ class Logger;
 // and renames it onto the entry name, so readers only ever open complete
 // files; the last of two stores of one key wins.
 //
-// The directory is made on first use. If it cannot be made or written, the
-// cache reports that once (one log line) and is off from then on: loads miss
-// and stores do nothing. A later write failure (a full disk) does the same.
+// The directory is made on first use (private to the user when this cache
+// makes it); entries are files only the user may read. If the directory
+// cannot be made or written, the cache reports that once (one log line) and
+// is off from then on: loads miss and stores do nothing. A later write
+// failure (a full disk) does the same.
 //
 // Size bound (file sizes of the entries): the directory is scanned on the
 // first store and again after every kRescanStores stores or whenever the
 // bytes this cache counts (the last scan's total plus what it wrote since)
 // exceed the bound; a scan that finds more than the bound deletes the entries
 // with the oldest modification time until at most 90 % of the bound remain.
-// Loads never scan. A hit renews an entry's time
-// when it is older than an hour, so entries in use outlive unused ones.
+// Loads never scan. A hit renews an entry's time when it is older than an
+// hour, so entries in use outlive unused ones.
 class PreviewCache {
  public:
   using Key = PreviewKey;
@@ -74,8 +76,9 @@ class PreviewCache {
   // width and height differ from `expected` when that is not empty, or the
   // cache is off - with *preview left alone.
   bool load(const Key& key, cv::Mat* preview, cv::Size expected = cv::Size());
-  // Keeps `preview` (8-bit, 1 or 3 channels, at most 32767 pixels a side) for
-  // `key`, replacing what was there. Other images are skipped silently.
+  // Keeps `preview` (8-bit, 1 or 3 channels, at most 32767 pixels a side and
+  // 16 MiB of pixels) for `key`, replacing what was there. Other images are
+  // skipped silently.
   void store(const Key& key, const cv::Mat& preview);
 
   const std::string& directory() const { return directory_; }
@@ -89,6 +92,9 @@ class PreviewCache {
  private:
   // Makes the directory on first use; false when the cache is off.
   bool ready();
+  // load and store once the directory is ready; they may throw bad_alloc.
+  bool loadEntry(const Key& key, cv::Mat* preview, cv::Size expected);
+  void storeEntry(const Key& key, const cv::Mat& preview);
   // Switches the cache off, logging `reason` if it was on.
   void switchOff(const std::string& reason);
   // Counts `bytes` just written and scans or evicts when due.

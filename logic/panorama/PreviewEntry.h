@@ -44,7 +44,7 @@ constexpr std::size_t kPreviewEntryFixedBytes = 64;
 // cached (and entries that claim them are damaged).
 constexpr std::size_t kPreviewMaxText = 65536;
 constexpr int kPreviewMaxSide = 32767;
-constexpr std::size_t kPreviewMaxPayload = std::size_t{1} << 28;
+constexpr std::size_t kPreviewMaxPayload = std::size_t{1} << 24;  // 16 MiB
 
 // 64-bit FNV-1a over the key's fields (path, a 0 byte, size and time as 8
 // little-endian bytes each, rule), used to name the entry file; the key

@@ -108,6 +108,10 @@ TEST(PreviewCache, HitGivesTheStoredBytesInOwnPixels) {
     EXPECT_EQ(untouched.data, images[0].data);
   }
   EXPECT_TRUE(cache.enabled());
+  // The previews show the user's photographs: nobody else may read them.
+  const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+  EXPECT_EQ(fs::status(dir.file("cache")).permissions() & others, fs::perms::none);
+  EXPECT_EQ(fs::status(cache.entryPath(madeUpKey(0))).permissions() & others, fs::perms::none);
 }
 
 TEST(PreviewCache, ImagesItCannotKeepAreSkipped) {
@@ -321,15 +325,17 @@ TEST(PreviewCache, SizeBoundEvictsTheOldestFirst) {
     }
   }
   // Room for 9.5 entries: the ninth store fits, the tenth goes over and
-  // brings the cache down to 90 % (8.55 entries, so 8 entries stay).
+  // brings the cache down to 90 % (8.55 entries, so 8 entries stay); the
+  // two oldest go, and entry 0, loaded just before, is not one of them.
   PreviewCache cache(directory, entrySize * 19 / 2);
+  cv::Mat loaded;
+  ASSERT_TRUE(cache.load(madeUpKey(0), &loaded));  // in use again: no longer the oldest
   cache.store(madeUpKey(8), image);
   EXPECT_EQ(filesIn(directory).size(), 9u);
   cache.store(madeUpKey(9), image);
   EXPECT_EQ(filesIn(directory).size(), 8u);
-  cv::Mat loaded;
   for (int i = 0; i < 10; ++i) {
-    EXPECT_EQ(cache.load(madeUpKey(i), &loaded), i >= 2) << i;
+    EXPECT_EQ(cache.load(madeUpKey(i), &loaded), i == 0 || i >= 3) << i;
   }
   std::uint64_t total = 0;
   for (const auto& entry : fs::directory_iterator(directory)) total += entry.file_size();
