@@ -250,12 +250,18 @@ TEST(SampleArguments, OptionsAndTheirErrors) {
   EXPECT_EQ(parsed.options.soundColumns, 36);
   EXPECT_EQ(parsed.options.soundRows, 18);
 
+  EXPECT_EQ(parsed.options.grain, 0.0);
+  ASSERT_TRUE(SampleArguments::parse({"--grain", "2.5"}, &parsed, &error)) << error;
+  EXPECT_EQ(parsed.options.grain, 2.5);
+
   ASSERT_TRUE(SampleArguments::parse({"-h"}, &parsed, &error));
   EXPECT_TRUE(parsed.help);
 
   const std::vector<std::vector<std::string>> bad = {
       {"--size", "640"}, {"--size", "0x10"}, {"--focal", "18.5"}, {"--focal", "0"}, {"--bogus"},
-      {"a", "b"},        {"-o", "a", "b"},   {"--layout"},        {"--layout", "x"}, {"-o", ""}};
+      {"a", "b"},        {"-o", "a", "b"},   {"--layout"},        {"--layout", "x"}, {"-o", ""},
+      {"--grain", "-1"}, {"--grain", "x"},   {"--grain", "65"},   {"--grain", "4x"}, {"--grain", "."},
+      {"--grain", ""},   {"--grain", "nan"}, {"--grain"}};
   for (const auto& arguments : bad) {
     error.clear();
     EXPECT_FALSE(SampleArguments::parse(arguments, &parsed, &error)) << arguments[0];
@@ -287,11 +293,87 @@ TEST(SampleWriter, FromImagePhotographsThatImage) {
   EXPECT_NE(error.find("missing.png"), std::string::npos) << error;
 }
 
+TEST(SampleWriter, GrainIsSeededGaussianNoisePerPixelAndChannel) {
+  const cv::Mat flat(400, 600, CV_8UC3, cv::Scalar(128, 128, 128));
+  EXPECT_EQ(withGrain(flat, 0.0, 3).data, flat.data);
+  const cv::Mat grainy = withGrain(flat, 4.0, 3);
+  ASSERT_EQ(grainy.size(), flat.size());
+  ASSERT_EQ(grainy.type(), flat.type());
+  cv::Scalar mean;
+  cv::Scalar deviation;
+  cv::meanStdDev(grainy, mean, deviation);
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(mean[c], 128.0, 0.05) << c;
+    EXPECT_NEAR(deviation[c], 4.0, 0.1) << c;  // rounding adds 1/12 to the variance
+  }
+  // Each channel draws on its own: the channels' noise is uncorrelated.
+  std::vector<cv::Mat> channels;
+  cv::split(grainy, channels);
+  cv::Mat blue;
+  cv::Mat green;
+  channels[0].convertTo(blue, CV_64F, 1.0, -128.0);
+  channels[1].convertTo(green, CV_64F, 1.0, -128.0);
+  EXPECT_LT(std::fabs(blue.dot(green) / blue.total()), 0.2);
+  EXPECT_EQ(cv::norm(grainy, withGrain(flat, 4.0, 3), cv::NORM_INF), 0.0) << "the same ID, the same grain";
+  EXPECT_GT(cv::norm(grainy, withGrain(flat, 4.0, 4), cv::NORM_L1) / grainy.total(), 10.0) << "another ID";
+  // Clipped at the ends of the range instead of wrapping round.
+  const cv::Mat black = withGrain(cv::Mat(50, 50, CV_8UC1, cv::Scalar(0)), 8.0, 1);
+  EXPECT_NEAR(cv::mean(black)[0], 8.0 * 0.3989, 0.6);  // the mean of max(0, noise)
+}
+
+TEST(SampleWriter, GrainZeroWritesTheDefaultPhotographsAndGrainChangesThem) {
+  TempDir dir;
+  const std::vector<std::string> common = {"--size", "330x220", "--focal", "2", "--layout", "90:2", "--sound-grid",
+                                           "36x18"};
+  auto write = [&](const std::string& name, std::vector<std::string> extra) {
+    std::vector<std::string> arguments = common;
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    arguments.push_back(dir.file(name));
+    SampleArguments parsed;
+    std::string error;
+    ASSERT_TRUE(SampleArguments::parse(arguments, &parsed, &error)) << error;
+    ASSERT_TRUE(SampleWriter(parsed.options).run(&error)) << error;
+  };
+  write("plain", {});
+  write("zero", {"--grain", "0"});
+  write("grain", {"--grain", "4"});
+  write("again", {"--grain", "4.0"});
+  for (const std::string name : {"0.jpg", "1.jpg", "panorama.xml"}) {
+    SCOPED_TRACE(name);
+    const std::string plain = readWholeFile(dir.file("plain/" + name));
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(readWholeFile(dir.file("zero/" + name)), plain);
+    EXPECT_EQ(readWholeFile(dir.file("again/" + name)), readWholeFile(dir.file("grain/" + name)));
+    if (name == "panorama.xml") {
+      EXPECT_EQ(readWholeFile(dir.file("grain/" + name)), plain);
+      continue;
+    }
+    EXPECT_NE(readWholeFile(dir.file("grain/" + name)), plain);
+    const cv::Mat smooth = cv::imread(dir.file("plain/" + name));
+    const cv::Mat grainy = cv::imread(dir.file("grain/" + name));
+    ASSERT_EQ(grainy.size(), cv::Size(330, 220));
+    cv::Mat difference;
+    cv::subtract(grainy, smooth, difference, cv::noArray(), CV_32F);
+    cv::Scalar mean;
+    cv::Scalar deviation;
+    cv::meanStdDev(difference.reshape(1), mean, deviation);
+    EXPECT_NEAR(mean[0], 0.0, 0.5);
+    EXPECT_GT(deviation[0], 2.0);  // the JPEG coding smooths some of the grain away
+    EXPECT_LT(deviation[0], 5.0);
+  }
+}
+
 TEST(SampleWriter, BadOptionsAndUnwritableDirectoriesFail) {
   TempDir dir;
   std::ofstream(dir.file("blocker")) << "a file";
   SampleOptions options = SampleOptions::small(dir.file("blocker/pan"));
   std::string error;
+  EXPECT_FALSE(SampleWriter(options).run(&error));
+  EXPECT_FALSE(error.empty());
+
+  options = SampleOptions::small(dir.file("pan"));
+  options.grain = -1.0;
+  error.clear();
   EXPECT_FALSE(SampleWriter(options).run(&error));
   EXPECT_FALSE(error.empty());
 

@@ -1,5 +1,6 @@
 #include "SampleWriter.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kMaxPhotoSide = 20000;
 constexpr int kMaxPhotographs = 100000;
+constexpr double kMaxGrain = 64.0;
 
 // Round-trips through the reader's text to number conversion exactly.
 std::string number(double value) {
@@ -33,6 +35,23 @@ void addValue(tinyxml2::XMLDocument& document, tinyxml2::XMLElement* parent, con
 }
 
 }  // namespace
+
+cv::Mat withGrain(const cv::Mat& photo, double sigma, int id) {
+  if (!(sigma > 0.0) || photo.empty()) {
+    return photo;
+  }
+  // One channel wide enough for every channel value, so that each gets its
+  // own draw whatever the generator does with several channels.
+  cv::Mat noise(photo.rows, photo.cols * photo.channels(), CV_32F);
+  cv::RNG random(0x9E3779B97F4A7C15ULL ^ (static_cast<std::uint64_t>(id) + 1) * 0xBF58476D1CE4E5B9ULL);
+  random.fill(noise, cv::RNG::NORMAL, 0.0, sigma);
+  cv::Mat grainy;
+  photo.convertTo(grainy, CV_32F);
+  grainy += noise.reshape(photo.channels());
+  cv::Mat result;
+  grainy.convertTo(result, photo.type());
+  return result;
+}
 
 double SampleOptions::focalPixels() const { return focalLength / Picture::kPhotoPitch; }
 
@@ -70,6 +89,10 @@ bool SampleWriter::check(std::string* error) const {
   const std::size_t photographs = o.layout.directions().size();
   if (photographs == 0 || photographs > static_cast<std::size_t>(kMaxPhotographs)) {
     *error = "the layout must have 1 ... " + std::to_string(kMaxPhotographs) + " photographs";
+    return false;
+  }
+  if (!(o.grain >= 0.0 && o.grain <= kMaxGrain)) {
+    *error = "the grain must be 0 ... 64 grey levels";
     return false;
   }
   if (o.soundColumns < 1 || o.soundRows < 1 || o.soundColumns > 3600 || o.soundRows > 1800) {
@@ -154,8 +177,10 @@ bool SampleWriter::write(const SampleScene& scene, std::string* error) const {
   const std::vector<SampleDirection> directions = o.layout.directions();
   const double focalPixels = o.focalPixels();
   for (std::size_t id = 0; id < directions.size(); ++id) {
-    const cv::Mat photo = scene.renderPhoto(degreesToRadians(directions[id].altitude), degreesToRadians(directions[id].azimuth),
-                                            focalPixels, o.photoWidth, o.photoHeight);
+    const cv::Mat photo = withGrain(scene.renderPhoto(degreesToRadians(directions[id].altitude),
+                                                      degreesToRadians(directions[id].azimuth), focalPixels,
+                                                      o.photoWidth, o.photoHeight),
+                                    o.grain, static_cast<int>(id));
     const std::string path = (directory / (std::to_string(id) + ".jpg")).string();
     bool written = false;
     try {

@@ -15,6 +15,9 @@ struct SampleOptions {
   std::string fromImage;  // an equirectangular image instead of the built-in scene
   int soundColumns = 360;
   int soundRows = 180;
+  // Standard deviation of the sensor-like grain added to every photograph,
+  // in grey levels (0: none, the smooth rendering as it is).
+  double grain = 0.0;
 
   // The focal length in photograph pixels (the photograph pixel pitch is
   // 1/127.4 mm).
@@ -53,6 +56,13 @@ class SampleWriter {
 
   SampleOptions options_;
 };
+
+// The photograph with sensor-like grain: Gaussian noise of standard deviation
+// `sigma` grey levels, drawn for every pixel and channel on its own, added and
+// rounded to the nearest level, clipped to 0 ... 255. The noise depends only
+// on `id` (the photograph ID) and the image size, so every run writes the same
+// photographs. A sigma of 0 or less gives `photo` itself.
+cv::Mat withGrain(const cv::Mat& photo, double sigma, int id);
 
 // Writes SampleOptions::small(directory) with the built-in scene; the scene
 // goes to `scene` when given, for comparing views with it.
