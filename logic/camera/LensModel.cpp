@@ -401,14 +401,14 @@ bool projectToImage(const LensModel& m, const Vec3& q, double* column, double* r
       break;
     }
     case Projection::Cylindrical: {
-      const double h = std::hypot(q.x, q.z);
+      const double h = std::sqrt(q.x * q.x + q.z * q.z);
       if (!(h > 0.0)) return false;
       x = f * std::atan2(q.x, q.z);
       y = -f * q.y / h;
       break;
     }
     case Projection::Equirectangular: {
-      const double h = std::hypot(q.x, q.z);
+      const double h = std::sqrt(q.x * q.x + q.z * q.z);
       if (!(h > 0.0 || q.y != 0.0)) return false;
       x = f * std::atan2(q.x, q.z);
       y = -f * std::atan2(q.y, h);
@@ -416,7 +416,7 @@ bool projectToImage(const LensModel& m, const Vec3& q, double* column, double* r
     }
     default: {
       // Fisheyes: radius R(theta) along the image direction (q.x, -q.y).
-      const double s = std::hypot(q.x, q.y);
+      const double s = std::sqrt(q.x * q.x + q.y * q.y);
       if (!(s > 0.0)) {
         if (!(q.z > 0.0)) return false;  // straight behind or no direction at all
         break;                           // the centre
@@ -578,7 +578,9 @@ double blendWeight(const LensModel& m, double column, double row) {
   double tx = 1.0;
   double ty = 1.0;
   if (m.circle) {
-    const double distance = std::hypot(column - m.circleX, row - m.circleY);
+    const double dx = column - m.circleX;
+    const double dy = row - m.circleY;
+    const double distance = std::sqrt(dx * dx + dy * dy);
     if (m.lens.projection == Projection::Orthographic) {
       const double rim = angleAtRadius(m, m.circleRadius);
       tx = 1.0 - angleAtRadius(m, distance) / rim;

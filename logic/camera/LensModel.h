@@ -170,7 +170,7 @@ struct LensModel {
 bool prepareLens(const Lens& lens, LensModel* model, std::string* error);
 
 // Image position (pixels, see above) of the camera-frame direction q (any
-// length > 0), before any visibility test except the projection's own:
+// length > 0 whose squared components do not overflow), before any visibility test except the projection's own:
 // false behind a rectilinear camera, at the poles of a cylinder, beyond the
 // orthographic hemisphere, straight behind a fisheye, or where the
 // distortion polynomial stops increasing. Wrapping pictures return columns
