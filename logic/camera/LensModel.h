@@ -22,6 +22,9 @@
 // column to the right, row downwards; pixel (c, r) covers [c, c+1) x [r, r+1),
 // so its centre is at (c + 0.5, r + 0.5) and truncating a position gives the
 // pixel that holds it.
+//
+// This header holds the records, the orientation and the preparation of a
+// lens; the per-pixel functions are in camera/LensMapping.h.
 
 // Projection of a photograph, numbered as in the project file's `f` token.
 enum class Projection {
@@ -131,8 +134,10 @@ struct LensModel {
   double centreX = 0.0;  // optical centre position, w/2 + d
   double centreY = 0.0;  // h/2 + e
   // Distortion: radius factor a rho^3 + b rho^2 + c rho + d0 with
-  // rho = radius * invNorm; used only for rho < rhoMax (undistorted) or
-  // rhoDistorted < rhoDistortedMax (in the image), where it is increasing.
+  // rho = radius * invNorm (half the shorter side is 1); used only for
+  // rho < rhoMax (undistorted) or rhoDistorted < rhoDistortedMax (in the
+  // image): rhoMax is where rho * factor stops increasing, or where it has
+  // reached four times the picture's corner radius if that comes first.
   bool distorted = false;
   double d0 = 1.0;
   double invNorm = 0.0;
@@ -159,7 +164,7 @@ struct LensModel {
   std::vector<PixelPoint> maskPoints;
   std::vector<MaskPolygon> masks;
   bool hasInclude = false;  // any include mask (type 1)
-  double coverage = 0.0;  // radians, see coverageRadius
+  double coverage = 0.0;    // radians, see coverageRadius
 };
 
 // Checks `lens` and works out its constants. On bad values (sizes not
@@ -169,55 +174,8 @@ struct LensModel {
 // reason in `error` and leaves `model` unchanged.
 bool prepareLens(const Lens& lens, LensModel* model, std::string* error);
 
-// Image position (pixels, see above) of the camera-frame direction q (any
-// length > 0 whose squared components do not overflow), before any visibility test except the projection's own:
-// false behind a rectilinear camera, at the poles of a cylinder, beyond the
-// orthographic hemisphere, straight behind a fisheye, or where the
-// distortion polynomial stops increasing. Wrapping pictures return columns
-// in [0, width).
-bool projectToImage(const LensModel& model, const Vec3& q, double* column, double* row);
-
-// Whether the photograph shows position (column, row): inside the crop
-// rectangle (and the fisheye circle), not inside a hiding mask (type 0, 4). Positions within
-// 1e-6 pixel outside the rectangle are moved onto it (so a picture's far
-// edges, the seam and the poles of a 360-degree photograph count as seen);
-// a position that passes always truncates to a pixel inside the picture.
-bool seesPosition(const LensModel& model, double* column, double* row);
-
-// projectToImage followed by seesPosition: false whenever the photograph
-// does not see the direction. No allocation; safe to call from many threads.
-inline bool directionToPixel(const LensModel& model, const Vec3& q, double* column,
-                             double* row) {
-  return projectToImage(model, q, column, row) && seesPosition(model, column, row);
-}
-
-// Whether position (column, row) lies inside one of the photograph's include
-// masks (type 1): there the photograph hides every other one. False when it
-// has none.
-bool insideIncludeMask(const LensModel& model, double column, double row);
-
-// The unit camera-frame direction that the image position (column, row)
-// shows, for any position (no crop or mask test): false where no direction
-// maps there (beyond the range where the distortion is increasing, beyond a
-// fisheye's possible radius, beyond +-90 degrees of an equirectangular
-// picture's rows or +-180 degrees of a non-wrapping one's columns).
-// Distortion is inverted by safeguarded Newton steps to 1e-12 of the radius.
-bool pixelToDirection(const LensModel& model, double column, double row, Vec3* q);
-
 // Angular radius (radians, at most pi) of a cone around the optical axis
 // (camera +z) that contains every direction the photograph sees: two
 // photographs whose axes are further apart than the sum of their radii
 // cannot overlap. The axis in the world is cameraToWorld(rotation, {0,0,1}).
 inline double coverageRadius(const LensModel& model) { return model.coverage; }
-
-// Blending weight of image position (column, row), in (0, 1]:
-//   w = 1e-3 + (1 - 1e-3) * s(tx) * s(ty),   s(t) = t^2 (3 - 2t),
-// where for a rectangle tx = (distance to the nearer left/right border) /
-// (half the crop width) and ty likewise for rows, each clamped into [0, 1];
-// edges that are not borders (the wrap seam of a full turn, an
-// equirectangular picture's pole row) do not count (ty then runs from the
-// remaining border to the opposite edge, or is 1). For a fisheye circle
-// tx = 1 - angle(distance from the circle's centre) / angle(its radius),
-// ty = 1, so the weight falls in angle and the rim gets the lowest weights.
-// Masks are ignored. Positions outside get 1e-3.
-double blendWeight(const LensModel& model, double column, double row);

@@ -37,8 +37,15 @@ const uint8_t* PhotometricCorrection::curve() {
 bool PhotometricCorrection::build(const PhotometricParams& params, int width, int height,
                                   double outputExposure, std::string* error) {
   if (width <= 0 || height <= 0) return fail(error, "picture size is not positive");
-  const double values[] = {params.exposureValue, params.redBalance, params.blueBalance,
-                           params.va, params.vb, params.vc, params.vd, params.vx, params.vy,
+  const double values[] = {params.exposureValue,
+                           params.redBalance,
+                           params.blueBalance,
+                           params.va,
+                           params.vb,
+                           params.vc,
+                           params.vd,
+                           params.vx,
+                           params.vy,
                            outputExposure};
   for (double v : values) {
     if (!std::isfinite(v)) return fail(error, "a brightness value is not finite");
@@ -50,9 +57,8 @@ bool PhotometricCorrection::build(const PhotometricParams& params, int width, in
   if (!std::isfinite(gain) || gain <= 0.0) return fail(error, "exposure is out of range");
 
   // Vignetting: r^2 = columnPart[x] + rowPart[y], tabulated over [0, largest r^2].
-  const bool vignetting =
-      params.vignettingMode == 5 &&
-      !(params.va == 1.0 && params.vb == 0.0 && params.vc == 0.0 && params.vd == 0.0);
+  const bool vignetting = params.vignettingMode == 5 && !(params.va == 1.0 && params.vb == 0.0 &&
+                                                          params.vc == 0.0 && params.vd == 0.0);
   std::vector<float> columnTerm(width, 0.0f);
   std::vector<float> rowTerm(height, 0.0f);
   std::vector<float> inverseV(1, 1.0f);
@@ -85,8 +91,7 @@ bool PhotometricCorrection::build(const PhotometricParams& params, int width, in
                              params.greyscale ? 1.0 : params.blueBalance};
   for (int c = 0; c < 3; ++c) {
     for (int p = 0; p < 256; ++p) {
-      linear_[c][p] = static_cast<float>(srgbToLinear(p / 255.0) * gain / balance[c] *
-                                         kCurveSteps);
+      linear_[c][p] = static_cast<float>(srgbToLinear(p / 255.0) * gain / balance[c] * kCurveSteps);
     }
   }
   columnTerm_ = std::move(columnTerm);

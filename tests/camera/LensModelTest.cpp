@@ -7,6 +7,7 @@
 
 #include "base/Constants.h"
 #include "camera/Frame.h"
+#include "camera/LensMapping.h"
 #include "camera/LensModel.h"
 
 namespace {
@@ -48,10 +49,10 @@ double angleBetween(const Vec3& a, const Vec3& b) {
   return std::atan2(std::sqrt(dot(c, c)), dot(a, b));
 }
 
-const Projection kAllProjections[] = {
-    Projection::Rectilinear,  Projection::Cylindrical,    Projection::CircularFisheye,
-    Projection::FullFrameFisheye, Projection::Equirectangular, Projection::Orthographic,
-    Projection::Stereographic, Projection::Equisolid};
+const Projection kAllProjections[] = {Projection::Rectilinear,     Projection::Cylindrical,
+                                      Projection::CircularFisheye, Projection::FullFrameFisheye,
+                                      Projection::Equirectangular, Projection::Orthographic,
+                                      Projection::Stereographic,   Projection::Equisolid};
 
 TEST(LensModelTest, ProjectionsPlaceKnownDirectionsAtKnownPositions) {
   struct Case {
@@ -74,17 +75,16 @@ TEST(LensModelTest, ProjectionsPlaceKnownDirectionsAtKnownPositions) {
       {"rectilinear up to the top edge", Projection::Rectilinear, 1000, 800, 90,
        offAxis(std::atan(0.8) * 180 / kPi, true), 500, 0},
       {"cylindrical 90 right", Projection::Cylindrical, 1000, 800, 180, offAxis(90), 1000, 400},
-      {"cylindrical 45 up", Projection::Cylindrical, 1000, 800, 180, offAxis(45, true), 500,
-       up45},
+      {"cylindrical 45 up", Projection::Cylindrical, 1000, 800, 180, offAxis(45, true), 500, up45},
       {"circular fisheye rim", Projection::CircularFisheye, 1000, 1000, 180, offAxis(90), 1000,
        500},
       {"circular fisheye 45", Projection::CircularFisheye, 1000, 1000, 180, offAxis(45), 750, 500},
-      {"full-frame fisheye 30 up", Projection::FullFrameFisheye, 1200, 800, 120,
-       offAxis(30, true), 600, 400 - 300},
-      {"equirectangular 90 right", Projection::Equirectangular, 2000, 1000, 360, offAxis(90),
-       1500, 500},
-      {"equirectangular straight up", Projection::Equirectangular, 2000, 1000, 360,
-       Vec3{0, 1, 0}, 1000, 0},
+      {"full-frame fisheye 30 up", Projection::FullFrameFisheye, 1200, 800, 120, offAxis(30, true),
+       600, 400 - 300},
+      {"equirectangular 90 right", Projection::Equirectangular, 2000, 1000, 360, offAxis(90), 1500,
+       500},
+      {"equirectangular straight up", Projection::Equirectangular, 2000, 1000, 360, Vec3{0, 1, 0},
+       1000, 0},
       {"equirectangular 30 up 60 left", Projection::Equirectangular, 2000, 1000, 360,
        cameraDirection(-60, 30), 1000 - 2000.0 / 6, 500 - 1000.0 / 6},
       {"orthographic 30", Projection::Orthographic, 1000, 1000, 180, offAxis(30), 750, 500},
@@ -181,7 +181,7 @@ TEST(LensModelTest, RefusesWhatThePhotographDoesNotSee) {
   cropped.cropBottom = 700;
   Lens masked = rect;
   masked.masks.push_back({0, {{400, 300}, {600, 300}, {600, 500}, {400, 500}}});
-  masked.masks.push_back({1, {{0, 0}, {10, 0}, {10, 10}}});  // include: hides nothing here
+  masked.masks.push_back({1, {{0, 0}, {10, 0}, {10, 10}}});       // include: hides nothing here
   masked.masks.push_back({2, {{0, 0}, {1000, 0}, {1000, 800}}});  // stack mask: ignored
   Lens fisheye = makeLens(Projection::CircularFisheye, 1200, 1000, 180);
   Lens ortho = makeLens(Projection::Orthographic, 1000, 1000, 179);
@@ -228,7 +228,7 @@ TEST(LensModelTest, RefusesWhatThePhotographDoesNotSee) {
 
 TEST(LensModelTest, MasksHideOnlyWhatTheyCover) {
   Lens lens = makeLens(Projection::Rectilinear, 200, 100, 60);
-  lens.masks.push_back({0, {{20, 20}, {80, 20}, {50, 80}}});  // triangle, hides
+  lens.masks.push_back({0, {{20, 20}, {80, 20}, {50, 80}}});                // triangle, hides
   lens.masks.push_back({4, {{150, 10}, {190, 10}, {190, 40}, {150, 40}}});  // lens mask, hides
   lens.masks.push_back({1, {{100, 50}, {140, 50}, {140, 90}, {100, 90}}});  // include
   const LensModel model = prepared(lens);
@@ -239,9 +239,8 @@ TEST(LensModelTest, MasksHideOnlyWhatTheyCover) {
     bool included;
   };
   const Case cases[] = {
-      {50, 40, false, false}, {25, 75, true, false},  {77, 25, false, false},
-      {85, 25, true, false},  {170, 20, false, false}, {120, 70, true, true},
-      {99, 70, true, false},
+      {50, 40, false, false},  {25, 75, true, false}, {77, 25, false, false}, {85, 25, true, false},
+      {170, 20, false, false}, {120, 70, true, true}, {99, 70, true, false},
   };
   for (const Case& k : cases) {
     double c = k.column;

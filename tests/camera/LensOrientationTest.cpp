@@ -9,6 +9,7 @@
 
 #include "base/Constants.h"
 #include "camera/Frame.h"
+#include "camera/LensMapping.h"
 #include "camera/LensModel.h"
 
 namespace {
@@ -42,11 +43,11 @@ TEST(LensOrientationTest, YawPitchRollMeetTheViewersFrame) {
     double pitch;
     double roll;
   };
-  const Case cases[] = {{0, 0, 0},    {30, 0, 0},      {0, 20, 0},    {0, 0, 25},
+  const Case cases[] = {{0, 0, 0},       {30, 0, 0},     {0, 20, 0},     {0, 0, 25},
                         {-100, -35, 70}, {170, 80, -30}, {45, -89, 180}, {-360, 10, 400}};
   for (const Case& k : cases) {
-    const std::string what = "yaw " + std::to_string(k.yaw) + " pitch " +
-                             std::to_string(k.pitch) + " roll " + std::to_string(k.roll);
+    const std::string what = "yaw " + std::to_string(k.yaw) + " pitch " + std::to_string(k.pitch) +
+                             " roll " + std::to_string(k.roll);
     const Mat3 rotation = photoRotation(k.yaw, k.pitch, k.roll);
     const ViewFrame view = viewFrame(kPi / 2 + deg(k.pitch), -deg(k.yaw), 1.0, 1.0, 1.0);
     const double c = std::cos(deg(k.roll));

@@ -33,9 +33,9 @@ TEST(PhotometricTest, SrgbCurveKnownValuesAndRoundTrip) {
 
 TEST(PhotometricTest, SameExposureNeutralBalanceNoVignettingChangesNothing) {
   const PhotometricParams cases[] = {
-      {},                                                   // defaults
-      {.exposureValue = 11.5},                              // shown at its own exposure
-      {.va = 0.7, .vb = -0.2, .vignettingMode = 0},         // vignetting mode not corrected
+      {},                                                          // defaults
+      {.exposureValue = 11.5},                                     // shown at its own exposure
+      {.va = 0.7, .vb = -0.2, .vignettingMode = 0},                // vignetting mode not corrected
       {.redBalance = 1.3, .blueBalance = 0.8, .greyscale = true},  // greyscale: no balance
   };
   for (const PhotometricParams& params : cases) {
@@ -75,8 +75,14 @@ TEST(PhotometricTest, VignettingTableFollowsThePolynomial) {
 TEST(PhotometricTest, PhotographsOneStopApartMatchAfterCorrection) {
   const int width = 96;
   const int height = 64;
-  PhotometricParams darker = {.exposureValue = 10.0, .redBalance = 1.15, .blueBalance = 0.85,
-                              .va = 1.0, .vb = -0.4, .vc = 0.1, .vx = 4, .vy = -3};
+  PhotometricParams darker = {.exposureValue = 10.0,
+                              .redBalance = 1.15,
+                              .blueBalance = 0.85,
+                              .va = 1.0,
+                              .vb = -0.4,
+                              .vc = 0.1,
+                              .vx = 4,
+                              .vy = -3};
   PhotometricParams brighter = darker;
   brighter.exposureValue = 9.0;  // one stop more light
   const double output = 9.5;     // the mean exposure value

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "camera/LensMapping.h"
 #include "camera/LensModel.h"
 #include "camera/Photometric.h"
 
