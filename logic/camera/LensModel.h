@@ -71,12 +71,13 @@ struct Lens {
   double a = 0.0;             // radial distortion
   double b = 0.0;
   double c = 0.0;
-  double d = 0.0;  // optical centre shift, pixels to the right
-  double e = 0.0;  // optical centre shift, pixels down
+  double d = 0.0;  // the optical axis lands at column width/2 + d
+  double e = 0.0;  // and at row height/2 + e
   // Crop rectangle in pixel positions: columns [cropLeft, cropRight), rows
   // [cropTop, cropBottom). Without it the whole picture is used. For circular
   // and orthographic fisheyes the usable area is the circle inscribed in the
-  // crop rectangle (or in the whole picture).
+  // crop rectangle (or in the whole picture: the stitcher itself uses the
+  // whole rectangle then, but such a picture is black outside its circle).
   bool cropped = false;
   double cropLeft = 0.0;
   double cropRight = 0.0;
