@@ -39,7 +39,8 @@ bool insideIncludeMask(const LensModel& model, double column, double row);
 // maps there (beyond the range where the distortion is increasing, beyond a
 // fisheye's possible radius, beyond +-90 degrees of an equirectangular
 // picture's rows or +-180 degrees of a non-wrapping one's columns).
-// Distortion is inverted by safeguarded Newton steps to 1e-12 of the radius.
+// Distortion is inverted by safeguarded Newton steps to about 1e-15 of the
+// radius.
 bool pixelToDirection(const LensModel& model, double column, double row, Vec3* q);
 
 // Angle (radians) from the optical axis of a radius (pixels, without
