@@ -94,41 +94,60 @@ std::uint32_t bigEndian32(const unsigned char* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
-// Chunks of one extended XMP packet, placed by their offsets; complete when
-// every byte was written (chunks do not overlap in files written by the
-// XMP toolkit; overlapping ones only make the count reach the total early).
-struct ExtendedXmp {
-  std::string guid;
-  std::string bytes;
-  std::uint64_t received = 0;
-  bool failed = false;
-
+// Chunks of one extended XMP packet. They are kept as they come (so that a
+// claimed total costs nothing until data arrives) and joined at the end when
+// they cover the packet without gaps or overlaps.
+class ExtendedXmp {
+ public:
   void add(std::string_view payload) {
-    if (failed || payload.size() < kExtendedXmpId.size() + kGuidLength + 8) return;
+    if (failed_ || payload.size() < kExtendedXmpId.size() + kGuidLength + 8) return;
     payload.remove_prefix(kExtendedXmpId.size());
     const std::string_view chunkGuid = payload.substr(0, kGuidLength);
     const auto* numbers = reinterpret_cast<const unsigned char*>(payload.data() + kGuidLength);
     const std::uint32_t total = bigEndian32(numbers);
     const std::uint32_t offset = bigEndian32(numbers + 4);
     const std::string_view data = payload.substr(kGuidLength + 8);
-    if (guid.empty()) {
-      if (total == 0 || total > kMaxExtendedXmp) {
-        failed = true;
-        return;
-      }
-      guid.assign(chunkGuid);
-      bytes.assign(total, ' ');
+    if (guid_.empty()) {
+      guid_.assign(chunkGuid);
+      total_ = total;
     }
     // Chunks of another packet (an older edit left behind) are not ours.
-    if (chunkGuid != guid) return;
-    if (total != bytes.size() || offset > total || data.size() > total - offset) {
-      failed = true;
+    if (chunkGuid != guid_) return;
+    if (total != total_ || total > kMaxExtendedXmp || offset > total || data.size() > total - offset ||
+        received_ + data.size() > total) {
+      failed_ = true;
       return;
     }
-    std::memcpy(bytes.data() + offset, data.data(), data.size());
-    received += data.size();
+    chunks_.push_back({offset, std::string(data)});
+    received_ += data.size();
   }
-  bool complete() const { return !failed && !guid.empty() && received >= bytes.size(); }
+
+  const std::string& guid() const { return guid_; }
+
+  // The whole packet, or "" when chunks are missing, overlap or failed.
+  std::string joined() {
+    if (failed_ || guid_.empty() || total_ == 0 || received_ != total_) return "";
+    std::sort(chunks_.begin(), chunks_.end(),
+              [](const Chunk& a, const Chunk& b) { return a.offset < b.offset; });
+    std::string packet;
+    packet.reserve(total_);
+    for (const Chunk& chunk : chunks_) {
+      if (chunk.offset != packet.size()) return "";
+      packet += chunk.data;
+    }
+    return packet;
+  }
+
+ private:
+  struct Chunk {
+    std::uint32_t offset;
+    std::string data;
+  };
+  std::string guid_;
+  std::uint32_t total_ = 0;
+  std::uint64_t received_ = 0;
+  std::vector<Chunk> chunks_;
+  bool failed_ = false;
 };
 
 // Walks the markers of a JPEG stream up to its first scan.
@@ -164,8 +183,8 @@ class Scanner {
     if (frame_.width == 0 || frame_.height == 0) {
       return fail(JpegRead::kDamaged, "JPEG-Datei mit Bildgröße 0 im Frame-Kopf", reason);
     }
-    if (extended_.complete() && !frame_.xmp.empty() && frame_.xmp.find(extended_.guid) != std::string::npos) {
-      frame_.extendedXmp = std::move(extended_.bytes);
+    if (!extended_.guid().empty() && frame_.xmp.find(extended_.guid()) != std::string::npos) {
+      frame_.extendedXmp = extended_.joined();
     }
     *header = std::move(frame_);
     return JpegRead::kRead;

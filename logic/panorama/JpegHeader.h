@@ -19,7 +19,8 @@ struct JpegHeader {
   std::string xmp;
   // The extended XMP (APP1 "http://ns.adobe.com/xmp/extension/\0" chunks of
   // the GUID that the main packet names), reassembled; empty when absent,
-  // incomplete or over kMaxExtendedXmp bytes.
+  // incomplete, overlapping or over kMaxExtendedXmp bytes. Only the first
+  // GUID met in the file is collected.
   std::string extendedXmp;
 };
 

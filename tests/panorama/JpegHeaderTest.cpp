@@ -76,6 +76,10 @@ std::vector<HeaderCase> cases() {
       good("extended xmp of a guid the packet does not name",
            afterStart(plain, xmpSegment("<x:xmpmeta/>") + extendedXmpSegment(kGuid, total, 0, extended)), 40, 30,
            3, false, 0, "<x:xmpmeta/>"),
+      good("extended xmp with one half twice",
+           afterStart(plain, xmpSegment(main) + extendedXmpSegment(kGuid, 40, 0, std::string(20, 'x')) +
+                                 extendedXmpSegment(kGuid, 40, 0, std::string(20, 'y'))),
+           40, 30, 3, false, 0, main),
       good("extended xmp chunk beyond its total",
            afterStart(plain, xmpSegment(main) + extendedXmpSegment(kGuid, 4, 2, "abcdef")), 40, 30, 3, false, 0,
            main),
