@@ -9,6 +9,9 @@ namespace {
 
 using Values = std::array<double, kVarCount>;
 
+// Longest photograph name taken (the longest path the system opens).
+constexpr std::size_t kMaxFileName = 4096;
+
 // Variables linked as a whole: a link on one member links them all.
 constexpr std::array<std::array<PtoVar, 3>, 2> kGroups = {{{kVarA, kVarB, kVarC}, {kVarD, kVarE, kVarE}}};
 
@@ -182,6 +185,15 @@ class Assembler {
     }
     if (!isWhole(v[kVarVm])) {
       return fail(at, formatText("Bild %d: Vignettierungsart Vm%g ist keine ganze Zahl", index, v[kVarVm]));
+    }
+    for (int var = 0; var < kVarCount; ++var) {
+      if (std::fabs(v[var]) > kPtoVars[var].limit) {
+        return fail(at, formatText("Bild %d: Wert %s%g ist unplausibel (Betrag höchstens %g)", index,
+                                   varName(var).c_str(), v[var], kPtoVars[var].limit));
+      }
+    }
+    if (line.name->size() > kMaxFileName) {
+      return fail(at, formatText("Bild %d: Dateiname länger als %zu Zeichen", index, kMaxFileName));
     }
     if (hasControlCharacter(*line.name)) {
       return fail(at, formatText("Bild %d: Dateiname \"%s\" enthält Steuerzeichen", index,

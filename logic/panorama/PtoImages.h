@@ -17,8 +17,9 @@
 // projections, a field of view above 0 and at most 360 degrees (below 180
 // for rectilinear, at most 180 for orthographic, below 360 for
 // stereographic pictures), no shear, positive white balance, whole-number
-// vignetting mode, a file name without control characters, a crop that is
-// not empty and meets the picture. Photographs are not looked for here.
+// vignetting mode, every value within a plausible magnitude (kPtoVars), a
+// file name of at most 4096 bytes without control characters, a crop that
+// is not empty and meets the picture. Photographs are not looked for here.
 // Returns false with a German *reason naming the line on the first fault;
 // *images is unchanged then.
 bool assemblePtoImages(const PtoStatements& statements, std::vector<PtoImage>* images, std::string* reason);

@@ -30,8 +30,14 @@ bool checkPhotograph(const std::string& folder, PtoImage* image, std::string* re
   JpegHeader header;
   std::string why;
   switch (readJpegHeader(image->path, &header, &why)) {
-    case JpegRead::kNotJpeg:
-      return true;  // another file type: its loader checks it
+    case JpegRead::kNotJpeg: {
+      // Another file type: its loader checks it; an empty file (which is
+      // also what the system's /proc files look like) is no photograph.
+      RegularFile file;
+      if (file.open(image->path) == RegularFile::Status::kOpen && file.size() > 0) return true;
+      *reason = formatText("Foto ist leer: %s (Bild %d, Zeile %d)", shown.c_str(), image->index, image->line);
+      return false;
+    }
     case JpegRead::kNotAFile:
       *reason = formatText("Foto nicht lesbar: %s (%s)", shown.c_str(), why.c_str());
       return false;

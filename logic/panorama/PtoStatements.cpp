@@ -7,14 +7,21 @@
 #include "base/TextNumbers.h"
 #include "panorama/PtoLine.h"
 
+// Sizes, projection and field of view have checks of their own; their
+// limits here only keep the numbers finite in every later step.
 const std::array<PtoVarInfo, kVarCount> kPtoVars = {{
-    {"w", 0}, {"h", 0}, {"f", 0}, {"v", 51}, {"y", 0}, {"p", 0}, {"r", 0}, {"a", 0}, {"b", 0}, {"c", 0},
-    {"d", 0}, {"e", 0}, {"g", 0}, {"t", 0}, {"Eev", 0}, {"Er", 1}, {"Eb", 1}, {"Va", 1}, {"Vb", 0},
-    {"Vc", 0}, {"Vd", 0}, {"Vx", 0}, {"Vy", 0}, {"Vm", 5}, {"Ra", 0}, {"Rb", 0}, {"Rc", 0}, {"Rd", 0},
-    {"Re", 0},
+    {"w", 0, 1e9},     {"h", 0, 1e9},    {"f", 0, 1e9},    {"v", 51, 1e9},    {"y", 0, 36000},
+    {"p", 0, 36000},   {"r", 0, 36000},  {"a", 0, 1000},   {"b", 0, 1000},    {"c", 0, 1000},
+    {"d", 0, 1e6},     {"e", 0, 1e6},    {"g", 0, 1e9},    {"t", 0, 1e9},     {"Eev", 0, 100},
+    {"Er", 1, 1000},   {"Eb", 1, 1000},  {"Va", 1, 1e6},   {"Vb", 0, 1e6},    {"Vc", 0, 1e6},
+    {"Vd", 0, 1e6},    {"Vx", 0, 1e6},   {"Vy", 0, 1e6},   {"Vm", 5, 1e9},    {"Ra", 0, 1e6},
+    {"Rb", 0, 1e6},    {"Rc", 0, 1e6},   {"Rd", 0, 1e6},   {"Re", 0, 1e6},
 }};
 
 namespace {
+
+// Masks may reach beyond their picture, but not absurdly far.
+constexpr double kMaxMaskCoordinate = 1e6;
 
 int findVar(std::string_view name) {
   for (int i = 0; i < kVarCount; ++i) {
@@ -248,6 +255,10 @@ class StatementReader {
       double value = 0.0;
       if (!readWholeNumber(word, &value)) {
         return fail(number, formatText("Maskenpunkt ist keine Zahl (\"%s\")", printableText(word).c_str()));
+      }
+      if (std::fabs(value) > kMaxMaskCoordinate) {
+        return fail(number, formatText("Maskenpunkt %g ist unplausibel (Betrag höchstens %g Pixel)", value,
+                                       kMaxMaskCoordinate));
       }
       if (++count % 2 == 0) {
         if (++maskPoints_ > kPtoMaxMaskPoints) {

@@ -21,6 +21,9 @@ enum PtoVar { kVarW, kVarH, kVarF, kVarV, kVarY, kVarP, kVarR, kVarA, kVarB, kVa
 struct PtoVarInfo {
   std::string_view name;  // the token's name ("v", "Eev")
   double fallback;        // the value when the line does not give one
+  // Largest plausible magnitude: beyond it a value only breaks the
+  // arithmetic of whoever uses it (2^Eev, a yaw walked back into a turn).
+  double limit;
 };
 extern const std::array<PtoVarInfo, kVarCount> kPtoVars;
 
@@ -77,6 +80,7 @@ constexpr double kPtoMaxPixels = 200e6;              // pixels per photograph
 // Reads the statements of project text: "i", "o", "k", "p", "#-hugin" and
 // "#-imgfile" lines (others are ignored; a line starting with "*" ends the
 // script). Every numeric token must be wholly a number or a link "=k" with
-// k >= 0; masks need an image number and at least 3 points. Returns false
+// k >= 0; masks need an image number, a type 0 ... 4 and at least 3 points
+// within a million pixels of the picture's corner. Returns false
 // with a German *reason naming the line on the first malformed statement.
 bool readPtoStatements(std::string_view text, PtoStatements* statements, std::string* reason);

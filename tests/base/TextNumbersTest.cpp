@@ -72,11 +72,11 @@ TEST(WholeNumber, ReadsTheWholeTokenOrNothing) {
 }
 
 TEST(WholeNumber, IgnoresTheUsersLocale) {
-  // A locale with a decimal comma, when one is installed; the reading must
-  // not change either way.
+  // The GUI toolkit switches the program to the user's locale; with a
+  // decimal comma there, "23.6" must still read as 23.6.
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
   const std::string saved = previous != nullptr ? previous : "C";
-  std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale installed";
   double value = 0.0;
   EXPECT_TRUE(readWholeNumber("23.6", &value));
   EXPECT_EQ(value, 23.6);

@@ -59,6 +59,10 @@ std::vector<BadProject> badProjects() {
       {"i w40 h30 Er0" + kA, "Weißabgleich Er0, Eb1 muss größer als 0 sein"},
       {"i w40 h30 Eb-1" + kA, "Weißabgleich Er1, Eb-1"},
       {"i w40 h30 Vm1.5" + kA, "Vignettierungsart Vm1.5"},
+      {"i w40 h30 y1e308" + kA, "Bild 0: Wert y1e+308 ist unplausibel (Betrag höchstens 36000)"},
+      {"i w40 h30 Eev-101" + kA, "Wert Eev-101 ist unplausibel (Betrag höchstens 100)"},
+      {"i w40 h30 a1e300" + kA, "Wert a1e+300 ist unplausibel"},
+      {"i w40 h30 n\"" + std::string(4097, 'n') + "\"\n", "Bild 0: Dateiname länger als 4096 Zeichen"},
       // Links.
       {"i w40 h30 v=0" + kA, "Zeile 1: Bild 0: Verknüpfung v=0 verweist auf kein früheres Bild"},
       {"i w40 h30 v=1" + kA + "i w40 h30" + kA, "Bild 0: Verknüpfung v=1 verweist auf kein früheres Bild"},
@@ -76,6 +80,7 @@ std::vector<BadProject> badProjects() {
       {"i w40 h30" + kA + "k i3 t0 p\"1 1 2 2 3 3\"\n", "Zeile 2: Maske für Bild 3, das es im Projekt nicht gibt"},
       {"i w40 h30" + kA + "k t0 p\"1 1 2 2 3 3\"\n", "Maske ohne Bildnummer (i)"},
       {"i w40 h30" + kA + "k i-1 t0 p\"1 1 2 2 3 3\"\n", "Maske nennt kein Bild (i-1)"},
+      {"i w40 h30" + kA + "k i0 t0 p\"1 1 2 2 3 -2e6\"\n", "Maskenpunkt -2e+06 ist unplausibel"},
       {"i w40 h30" + kA + "k i0 t9 p\"1 1 2 2 3 3\"\n", "unbekannte Maskenart t9"},
       // Crops.
       {"i w40 h30 S10,10,0,30" + kA, "Bild 0: leerer Ausschnitt S10,10,0,30"},
@@ -102,6 +107,7 @@ std::vector<BadProject> badProjects() {
       {"i w40 h30 n\"loop.jpg\"\n", "Foto nicht gefunden: loop.jpg"},
       {"i w30 h40" + kA, "Foto a.jpg hat 40 × 30 Pixel, das Projekt nennt in Zeile 1 aber 30 × 40"},
       {"i w40 h30 n\"cut.jpg\"\n", "Foto beschädigt: cut.jpg"},
+      {"i w40 h30 n\"empty.png\"\n", "Foto ist leer: empty.png (Bild 0, Zeile 1)"},
   };
 }
 
@@ -114,6 +120,7 @@ TEST(PtoReader, RefusesMalformedProjectsWithTheReason) {
   std::filesystem::create_symlink("loop.jpg", dir.file("loop.jpg"));
   const std::string jpeg = jpegtest::encoded(40, 30);
   jpegtest::writeBytes(dir.file("cut.jpg"), jpeg.substr(0, 30));
+  jpegtest::writeBytes(dir.file("empty.png"), "");
   for (const BadProject& c : badProjects()) {
     SCOPED_TRACE(c.text.substr(0, 120));
     PtoReader reader;
