@@ -67,7 +67,9 @@ TEST(SettleTimer, CancelWaitsForARunningCallbackAndDropsItsRestart) {
     inside = true;
     changed.notify_all();
     changed.wait(lock, [&] { return release; });
-    self->restart(1ms);
+    // A long delay: if the release came before cancel() on a slow machine,
+    // the re-armed firing is still pending when cancel() drops it.
+    self->restart(10s);
   });
   self = &timer;
   timer.restart(1ms);
