@@ -25,12 +25,14 @@ class RegularFile;
 // bytes, a missing end marker) is found too. Bytes after the end-of-image
 // marker are ignored, as every JPEG reader does. A progressive file of more
 // than kMaxJpegScans scans is refused, since each scan costs a pass over the
-// whole image.
+// whole image: a valid progression may have thousands (encoders write about
+// ten), and a hostile one of a few kilobytes could keep the decoder busy for
+// minutes.
 //
 // Both functions read `file` from its current position, which must be the
 // start of the JPEG data, and leave the position undefined.
 
-inline constexpr int kMaxJpegScans = 1000;
+inline constexpr int kMaxJpegScans = 500;
 
 // Reads the markers up to the first scan into *header (format kJpeg).
 // False with *reason when they are damaged or the file ends before the scan.

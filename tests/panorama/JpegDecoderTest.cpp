@@ -299,3 +299,30 @@ TEST(JpegDecoder, RefusesExactlyTheDamagedFilesOnWhichImreadWarnsOrFails) {
   EXPECT_GT(refusedCount, 10);
   EXPECT_GT(acceptedCount, 10);
 }
+
+TEST(JpegDecoder, ProgressiveFilesOfUpToFiveHundredScansAreReadAndLongerOnesRefused) {
+  TempDir dir;
+  cv::Mat grey;
+  cv::extractChannel(grainyPhoto(24, 16, 4.0, 13), grey, 0);
+  struct ScanCase {
+    int approximationBits;
+    int scans;
+    bool decodes;
+  };
+  const ScanCase cases[] = {{0, 64, true}, {6, 448, true}, {7, 512, false}, {10, 704, false}};
+  for (const ScanCase& c : cases) {
+    JpegOptions options;
+    options.space = JpegSpace::kGrey;
+    options.approximationBits = c.approximationBits;
+    writeBytes(dir.file("scans.jpg"), encodeJpeg(grey, options));
+    if (c.decodes) {
+      expectSameAsImread(dir.file("scans.jpg"), std::to_string(c.scans) + " scans");
+    } else {
+      EXPECT_FALSE(cv::imread(dir.file("scans.jpg"), cv::IMREAD_COLOR).empty()) << "a valid file";
+      cv::Mat image;
+      std::string reason;
+      EXPECT_FALSE(decodePhoto(dir.file("scans.jpg"), &image, &reason)) << c.scans;
+      EXPECT_EQ(reason, "more than 500 scans") << c.scans;
+    }
+  }
+}

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -66,6 +67,19 @@ std::string encodeJpeg(const cv::Mat& image, const JpegOptions& options) {
     info.comp_info[3].v_samp_factor = options.lumaV;
   }
   if (options.progressive) jpeg_simple_progression(&info);
+  std::vector<jpeg_scan_info> scans;
+  if (options.approximationBits >= 0) {
+    for (int c = 0; c < info.num_components; ++c) {
+      for (int k = 0; k < 64; ++k) {
+        for (int bit = options.approximationBits; bit >= 0; --bit) {
+          const int high = bit == options.approximationBits ? 0 : bit + 1;
+          scans.push_back(jpeg_scan_info{1, {c, 0, 0, 0}, k, k, high, bit});
+        }
+      }
+    }
+    info.scan_info = scans.data();
+    info.num_scans = static_cast<int>(scans.size());
+  }
   info.optimize_coding = options.optimize ? TRUE : FALSE;
   info.arith_code = options.arithmetic ? TRUE : FALSE;
   info.restart_in_rows = options.restartRows;

@@ -21,6 +21,10 @@ struct JpegOptions {
   int lumaH = 2;
   int lumaV = 2;
   JpegSpace space = JpegSpace::kYCbCr;
+  // A progressive file with one scan per component and coefficient, each
+  // sent in approximationBits + 1 steps of successive approximation (0 ... 10
+  // bits): components x 64 x (approximationBits + 1) scans. -1: not used.
+  int approximationBits = -1;
 };
 
 // The JPEG bytes of `image`: CV_8UC1 for kGrey, CV_8UC4 (C, M, Y, K) for
