@@ -11,13 +11,15 @@ class RegularFile;
 
 // The JPEG part of photograph reading (see PhotoDecoder.h), on libjpeg-turbo.
 //
-// Decoder settings are those with which OpenCV's imread(IMREAD_COLOR) calls
-// the same library, found by comparing its pixels: the accurate integer
-// inverse DCT (JDCT_ISLOW), fancy upsampling, no scaling, and colour output
-// in BGR order (OpenCV asks for RGB and swaps; libjpeg-turbo's JCS_EXT_BGR
-// gives the same bytes without the extra pass). Grey JPEGs are expanded to
-// three equal channels by the library; 4-component JPEGs are read as CMYK and
-// converted with OpenCV's own CMYK formula.
+// OpenCV's imread links the same system library (libjpeg.so.62); the
+// settings that give its pixels were found by comparing them: the library's
+// defaults, that is the accurate integer inverse DCT (JDCT_ISLOW; IFAST and
+// FLOAT differ by up to 4 levels) and fancy upsampling (without it up to 6),
+// no scaling. Colour is written straight into the image rows in BGR order
+// (JCS_EXT_BGR), which gives the bytes of imread's RGB output and its own
+// swap without that extra pass. Grey JPEGs are expanded to three equal
+// channels by the library; 4-component JPEGs are read as CMYK and converted
+// with OpenCV's CMYK formula, which matched imread on CMYK and YCCK files.
 //
 // Strictness: libjpeg's errors and every one of its warnings end the
 // decoding with the library's message as the reason; the data is read up to
