@@ -128,7 +128,7 @@ bool decodePng(RegularFile* file, const PhotoHeader& header, cv::Mat* out, std::
   }
   if (image.empty() || image.type() != CV_8UC3 || image.cols != header.width ||
       image.rows != header.height) {
-    *reason = "damaged PNG data";
+    *reason = "damaged or unsupported PNG data";
     return false;
   }
   *out = image;

@@ -14,8 +14,13 @@
 //
 // JPEG files go through JpegDecoder (libjpeg-turbo), whose pixels are
 // byte-identical to OpenCV's imread(IMREAD_COLOR) for every file both accept.
-// PNG files (whatever their name) are decoded by OpenCV after their header
-// has been checked. Any other format is refused.
+// PNG files (whatever their name) are decoded by OpenCV from the bytes read
+// here, after their header has passed the pixel limit; libpng refuses
+// damaged chunks. OpenCV's own limit (OPENCV_IO_MAX_IMAGE_PIXELS, 2^30 by
+// default, read once when the library loads, so not settable per call)
+// throws from imread rather than returning an empty image, and is only a
+// second line here. Any other format is refused: its size cannot be checked
+// before decoding.
 //
 // Reasons are short English texts for the log; they do not repeat the path.
 

@@ -136,8 +136,8 @@ TEST(PhotoDecoder, RefusesWhatIsNoPhotographWithoutBlockingAndNamesWhy) {
       {"empty", dir.file("empty.jpg"), "empty file", false},
       {"text", dir.file("text.jpg"), "neither a JPEG nor a PNG file", false},
       {"bitmap", dir.file("bitmap.bmp"), "neither a JPEG nor a PNG file", false},
-      {"PNG cut in half", dir.file("cut.png"), "damaged PNG data", true},
-      {"PNG with a damaged chunk", dir.file("bad-crc.png"), "damaged PNG data", true},
+      {"PNG cut in half", dir.file("cut.png"), "damaged or unsupported PNG data", true},
+      {"PNG with a damaged chunk", dir.file("bad-crc.png"), "damaged or unsupported PNG data", true},
       {"PNG cut in its header", dir.file("short-png.jpg"), "PNG file without a complete header", false},
   };
   for (const RefusalCase& c : cases) {
