@@ -1,67 +1,156 @@
 #include "base/RegularFile.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <utility>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-RegularFile::~RegularFile() { close(); }
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
-void RegularFile::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  size_ = 0;
-  position_ = 0;
+namespace {
+
+// What a path names, in words, when it is not a regular file.
+const char* kindOf(std::filesystem::file_type type) {
+  switch (type) {
+    case std::filesystem::file_type::directory: return "a directory";
+    case std::filesystem::file_type::fifo: return "a named pipe";
+    case std::filesystem::file_type::character: return "a character device";
+    case std::filesystem::file_type::block: return "a block device";
+    case std::filesystem::file_type::socket: return "a socket";
+    default: return "an unknown kind of file";
+  }
 }
 
-RegularFile::Status RegularFile::open(const std::string& path) {
+std::filesystem::file_type typeOfMode(mode_t mode) {
+  if (S_ISDIR(mode)) return std::filesystem::file_type::directory;
+  if (S_ISFIFO(mode)) return std::filesystem::file_type::fifo;
+  if (S_ISCHR(mode)) return std::filesystem::file_type::character;
+  if (S_ISBLK(mode)) return std::filesystem::file_type::block;
+  if (S_ISSOCK(mode)) return std::filesystem::file_type::socket;
+  if (S_ISREG(mode)) return std::filesystem::file_type::regular;
+  return std::filesystem::file_type::unknown;
+}
+
+std::string notRegular(std::filesystem::file_type type) {
+  return std::string(kindOf(type)) + ", not a regular file";
+}
+
+std::string errnoText(int error) {
+  if (error == ENOENT || error == ENOTDIR) return "no such file";
+  if (error == EACCES || error == EPERM) return "permission denied";
+  if (error == ELOOP) return "too many symbolic links";
+  return std::error_code(error, std::generic_category()).message();
+}
+
+bool isMissing(int error) {
+  return error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
+}
+
+void setReason(std::string* reason, const std::string& text) {
+  if (reason != nullptr) *reason = text;
+}
+
+}  // namespace
+
+RegularFile::~RegularFile() { close(); }
+
+RegularFile::Status RegularFile::open(const std::string& path, std::string* reason) {
   close();
   // A name with a NUL byte would silently name a shorter path.
-  if (path.empty() || path.find('\0') != std::string::npos) return Status::kMissing;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    setReason(reason, "no file name");
+    return Status::kMissing;
+  }
+  std::error_code failed;
+  const std::filesystem::file_status status = std::filesystem::status(path, failed);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    setReason(reason, "no such file");
+    return Status::kMissing;
+  }
+  if (failed) {
+    setReason(reason, errnoText(failed.value()));
+    return isMissing(failed.value()) ? Status::kMissing : Status::kUnreadable;
+  }
+  if (status.type() != std::filesystem::file_type::regular) {
+    setReason(reason, notRegular(status.type()));
+    return Status::kNotRegular;
+  }
+  // Non-blocking, so that a path replaced by a pipe since the check above
+  // does not block here; the descriptor's own type is checked below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     const int error = errno;
-    if (error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG) {
-      return Status::kMissing;
-    }
+    setReason(reason, errnoText(error));
+    if (isMissing(error)) return Status::kMissing;
     // Opening a device may fail in ways of its own (ENXIO for a socket).
     return error == ENXIO || error == ENODEV ? Status::kNotRegular : Status::kUnreadable;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    ::close(fd);
-    return Status::kUnreadable;
-  }
-  if (!S_ISREG(info.st_mode)) {
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    setReason(reason, notRegular(typeOfMode(opened.st_mode)));
     ::close(fd);
     return Status::kNotRegular;
   }
+  // Regular files ignore O_NONBLOCK; clear it all the same.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   fd_ = fd;
-  size_ = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  size_ = static_cast<std::uint64_t>(opened.st_size);
   return Status::kOpen;
 }
 
-std::size_t RegularFile::read(void* buffer, std::size_t count) {
+std::uint64_t RegularFile::position() const {
   if (fd_ < 0) return 0;
-  std::size_t done = 0;
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  while (done < count) {
-    const ssize_t got = ::read(fd_, bytes + done, count - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  position_ += done;
-  return done;
+  const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+  return at > 0 ? static_cast<std::uint64_t>(at) : 0;
 }
 
+long RegularFile::read(void* buffer, std::size_t length, std::string* reason) {
+  if (fd_ < 0) {
+    setReason(reason, "file not open");
+    return -1;
+  }
+  for (;;) {
+    const ssize_t count = ::read(fd_, buffer, length);
+    if (count >= 0) return static_cast<long>(count);
+    if (errno != EINTR) {
+      setReason(reason, "read error: " + errnoText(errno));
+      return -1;
+    }
+  }
+}
+
+bool RegularFile::rewind() { return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0; }
+
 bool RegularFile::skip(std::uint64_t count) {
-  if (fd_ < 0 || count > size_ - std::min(position_, size_)) return false;
-  position_ += count;
-  return ::lseek(fd_, static_cast<off_t>(position_), SEEK_SET) >= 0;
+  if (fd_ < 0) return false;
+  return ::lseek(fd_, static_cast<off_t>(count), SEEK_CUR) >= 0;
+}
+
+bool RegularFile::readRest(std::string* bytes, std::string* reason) {
+  bytes->clear();
+  const off_t position = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_CUR) : 0;
+  if (position >= 0 && static_cast<std::uint64_t>(position) < size_) {
+    bytes->reserve(static_cast<std::size_t>(size_ - static_cast<std::uint64_t>(position)));
+  }
+  char chunk[1 << 16];
+  for (;;) {
+    const long count = read(chunk, sizeof chunk, reason);
+    if (count < 0) return false;
+    if (count == 0) return true;
+    bytes->append(chunk, static_cast<std::size_t>(count));
+  }
+}
+
+void RegularFile::close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  size_ = 0;
 }
 
 bool isReadableRegularFile(const std::string& path) {
@@ -78,17 +167,17 @@ FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::str
     case RegularFile::Status::kUnreadable: return FileRead::kUnreadable;
   }
   if (file.size() > maxBytes) return FileRead::kTooLarge;
-  // The size may change while reading; read one byte more than allowed to
-  // notice a file that grew.
-  std::string text(static_cast<std::size_t>(file.size()), '\0');
-  std::size_t got = file.read(text.data(), text.size());
-  text.resize(got);
-  char extra[4096];
-  while (true) {
-    const std::size_t more = file.read(extra, sizeof extra);
-    if (more == 0) break;
-    if (text.size() + more > maxBytes) return FileRead::kTooLarge;
-    text.append(extra, more);
+  // The size may change while reading: read on to the end, but never more
+  // than allowed.
+  std::string text;
+  text.reserve(static_cast<std::size_t>(file.size()));
+  char chunk[1 << 16];
+  for (;;) {
+    const long count = file.read(chunk, sizeof chunk);
+    if (count < 0) return FileRead::kUnreadable;
+    if (count == 0) break;
+    if (text.size() + static_cast<std::size_t>(count) > maxBytes) return FileRead::kTooLarge;
+    text.append(chunk, static_cast<std::size_t>(count));
   }
   *content = std::move(text);
   return FileRead::kRead;

@@ -4,10 +4,15 @@
 #include <cstdint>
 #include <string>
 
-// Bounded reading of files that a user names: only regular files are read
-// (symbolic links are followed), so that a FIFO, a device or a directory
-// given in place of a photograph or project neither blocks the program nor
-// streams endlessly.
+// A read-only descriptor on a regular file, closed when the object goes.
+//
+// Only regular files are opened (symbolic links are followed first): a named
+// pipe, a device, a socket or a directory is refused without being opened
+// for reading, so that a path to a pipe with no writer or to an endless
+// device never blocks or reads forever. The type is checked twice: by path
+// before opening, for a clear reason, and on the opened descriptor (opened
+// non-blocking), so that a path swapped between the two checks is refused
+// too.
 class RegularFile {
  public:
   enum class Status { kOpen, kMissing, kNotRegular, kUnreadable };
@@ -17,26 +22,38 @@ class RegularFile {
   RegularFile(const RegularFile&) = delete;
   RegularFile& operator=(const RegularFile&) = delete;
 
-  // Opens `path` for reading without blocking (a FIFO is refused, not waited
-  // on). kMissing: no such file, a dangling link, a link loop, a name too
-  // long; kNotRegular: it exists but is no regular file; kUnreadable: other
-  // failures (permissions). Any file open before is closed first.
-  Status open(const std::string& path);
+  // Opens `path`; on failure stays closed and puts a short English reason in
+  // *reason, if given ("no such file", "a named pipe, not a regular file",
+  // "permission denied", ...). kMissing: no such file, a dangling link, a
+  // link loop, a name too long; kNotRegular: it exists but is no regular
+  // file; kUnreadable: other failures (permissions). Closes a file held
+  // before.
+  Status open(const std::string& path, std::string* reason = nullptr);
   bool isOpen() const { return fd_ >= 0; }
-  // Size in bytes when opened.
+  // The size in bytes found when the file was opened.
   std::uint64_t size() const { return size_; }
-  // Reads up to `count` bytes at the current position into `buffer`;
-  // returns how many were read (0 at the end or on a read error).
-  std::size_t read(void* buffer, std::size_t count);
-  // Moves the position `count` bytes forward; false when that passes the end.
-  bool skip(std::uint64_t count);
+  // The read position in bytes from the start (0 when closed).
+  std::uint64_t position() const;
 
- private:
+  // Reads up to `length` bytes at the current position into `buffer`
+  // (retrying interrupted reads). Returns the count read, 0 at the end of the
+  // file, -1 on a read error (then *reason, if given, says why).
+  long read(void* buffer, std::size_t length, std::string* reason = nullptr);
+  // Moves the read position back to the start of the file. False on a seek
+  // error.
+  bool rewind();
+  // Moves the read position `count` bytes forward; moving past the end is
+  // allowed (the next read returns 0). False on a seek error.
+  bool skip(std::uint64_t count);
+  // Reads from the current position to the end of the file into *bytes
+  // (replacing its content). False on a read error.
+  bool readRest(std::string* bytes, std::string* reason);
+
   void close();
 
+ private:
   int fd_ = -1;
   std::uint64_t size_ = 0;
-  std::uint64_t position_ = 0;
 };
 
 // Whether `path` names a regular file (links followed) that can be opened.

@@ -70,13 +70,17 @@ class FileSource final : public ByteSource {
       return true;
     }
     pos_ = filled_ = 0;
-    return file_->skip(count - buffered);
+    const std::uint64_t rest = count - buffered;
+    const std::uint64_t at = file_->position();
+    if (at > file_->size() || rest > file_->size() - at) return false;  // beyond the end
+    return file_->skip(rest);
   }
 
  private:
   bool refill() {
     pos_ = 0;
-    filled_ = file_->read(buffer_.data(), buffer_.size());
+    const long got = file_->read(buffer_.data(), buffer_.size());
+    filled_ = got > 0 ? static_cast<std::size_t>(got) : 0;
     return filled_ > 0;
   }
 

@@ -1,27 +1,94 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "base/RegularFile.h"
+#include "support/JpegBytes.h"
+#include "support/PipeRescue.h"
 #include "support/TempDir.h"
 
-namespace fs = std::filesystem;
+namespace {
 
-TEST(RegularFile, OnlyRegularFilesAreRead) {
+// A directory with one of every kind of path a caller may hand over.
+class PathKinds {
+ public:
+  PathKinds() {
+    writeBytes(dir.file("photo.jpg"), "0123456789");
+    std::filesystem::create_directory(dir.file("folder"));
+    EXPECT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.file("photo.jpg"), dir.file("link-to-photo"));
+    std::filesystem::create_symlink(dir.file("pipe"), dir.file("link-to-pipe"));
+    std::filesystem::create_symlink(dir.file("gone.jpg"), dir.file("dangling"));
+  }
   TempDir dir;
-  std::ofstream(dir.file("text.txt"), std::ios::binary) << "hello";
-  fs::create_directory(dir.file("folder"));
-  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
-  fs::create_symlink("text.txt", dir.file("link"));
-  fs::create_symlink("nowhere", dir.file("dangling"));
-  fs::create_symlink("loop2", dir.file("loop1"));
-  fs::create_symlink("loop1", dir.file("loop2"));
-  fs::create_symlink("pipe", dir.file("pipelink"));
+};
+
+struct OpenCase {
+  const char* path;  // in the directory, or absolute
+  bool opens;
+  const char* reason;
+};
+
+}  // namespace
+
+TEST(RegularFile, OpensOnlyRegularFilesAndNamesWhatElseThePathIs) {
+  PathKinds kinds;
+  const OpenCase cases[] = {
+      {"photo.jpg", true, ""},
+      {"link-to-photo", true, ""},
+      {"missing.jpg", false, "no such file"},
+      {"dangling", false, "no such file"},
+      {"folder", false, "a directory, not a regular file"},
+      {"pipe", false, "a named pipe, not a regular file"},
+      {"link-to-pipe", false, "a named pipe, not a regular file"},
+      {"/dev/null", false, "a character device, not a regular file"},
+      {"/dev/zero", false, "a character device, not a regular file"},
+      {"", false, "no file name"},
+  };
+  for (const OpenCase& c : cases) {
+    const std::string path = c.path[0] == '/' || c.path[0] == '\0' ? c.path : kinds.dir.file(c.path);
+    RegularFile file;
+    std::string reason;
+    bool opened = false;
+    ASSERT_TRUE(endsWithoutBlocking(kinds.dir.file("pipe"), [&] { opened = file.open(path, &reason) == RegularFile::Status::kOpen; }))
+        << c.path << " blocked";
+    EXPECT_EQ(opened, c.opens) << c.path;
+    EXPECT_EQ(file.isOpen(), c.opens) << c.path;
+    EXPECT_EQ(reason, c.reason) << c.path;
+    if (c.opens) {
+      EXPECT_EQ(file.size(), 10u);
+    }
+  }
+}
+
+TEST(RegularFile, UnreadableFileIsRefusedAsPermissionDenied) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root reads every file";
+  }
+  TempDir dir;
+  writeBytes(dir.file("secret.jpg"), "x");
+  ::chmod(dir.file("secret.jpg").c_str(), 0);
+  RegularFile file;
+  std::string reason;
+  EXPECT_EQ(file.open(dir.file("secret.jpg"), &reason), RegularFile::Status::kUnreadable);
+  EXPECT_EQ(reason, "permission denied");
+}
+
+TEST(RegularFile, WholeFileReadingSortsPathsByKind) {
+  TempDir dir;
+  writeBytes(dir.file("text.txt"), "hello");
+  std::filesystem::create_directory(dir.file("folder"));
+  ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  std::filesystem::create_symlink("text.txt", dir.file("link"));
+  std::filesystem::create_symlink("nowhere", dir.file("dangling"));
+  std::filesystem::create_symlink("loop2", dir.file("loop1"));
+  std::filesystem::create_symlink("loop1", dir.file("loop2"));
+  std::filesystem::create_symlink("pipe", dir.file("pipelink"));
 
   struct Case {
     std::string name;
@@ -44,23 +111,34 @@ TEST(RegularFile, OnlyRegularFilesAreRead) {
   EXPECT_FALSE(isReadableRegularFile(dir.file("text.txt") + std::string("\0x", 2)));
 }
 
-TEST(RegularFile, SizeLimitAndSkipping) {
+TEST(RegularFile, WholeFileReadingStopsAtTheSizeLimit) {
   TempDir dir;
-  std::ofstream(dir.file("ten"), std::ios::binary) << "0123456789";
+  writeBytes(dir.file("ten"), "0123456789");
   std::string content;
   EXPECT_EQ(readRegularFile(dir.file("ten"), 9, &content), FileRead::kTooLarge);
   EXPECT_EQ(readRegularFile(dir.file("ten"), 10, &content), FileRead::kRead);
   EXPECT_EQ(content, "0123456789");
+}
 
+TEST(RegularFile, ReadsSkipsAndRewindsWithinTheFile) {
+  TempDir dir;
+  writeBytes(dir.file("data"), "abcdefghij");
   RegularFile file;
-  ASSERT_EQ(file.open(dir.file("ten")), RegularFile::Status::kOpen);
-  EXPECT_EQ(file.size(), 10u);
-  char bytes[4] = {};
-  EXPECT_EQ(file.read(bytes, 2), 2u);
-  EXPECT_TRUE(file.skip(3));
-  EXPECT_EQ(file.read(bytes, 4), 4u);
-  EXPECT_EQ(std::string(bytes, 4), "5678");
-  EXPECT_FALSE(file.skip(2));  // one byte left
-  EXPECT_EQ(file.read(bytes, 4), 1u);
-  EXPECT_EQ(bytes[0], '9');
+  std::string reason;
+  ASSERT_EQ(file.open(dir.file("data"), &reason), RegularFile::Status::kOpen);
+  char head[3] = {};
+  EXPECT_EQ(file.read(head, 3), 3);
+  EXPECT_EQ(std::string(head, 3), "abc");
+  EXPECT_TRUE(file.skip(4));
+  std::string rest;
+  EXPECT_TRUE(file.readRest(&rest, &reason));
+  EXPECT_EQ(rest, "hij");
+  EXPECT_TRUE(file.skip(100)) << "skipping past the end is allowed";
+  EXPECT_EQ(file.read(head, 3), 0) << "and the next read finds the end";
+  EXPECT_TRUE(file.rewind());
+  EXPECT_TRUE(file.readRest(&rest, &reason));
+  EXPECT_EQ(rest, "abcdefghij");
+  file.close();
+  EXPECT_EQ(file.read(head, 3, &reason), -1);
+  EXPECT_EQ(reason, "file not open");
 }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+// Reading a photograph file into an 8-bit BGR image, strictly: a damaged
+// file is refused with a reason instead of being shown as garbage, only
+// regular files are read (see RegularFile), an image larger than a pixel
+// limit is refused from its header before anything is decoded, and the
+// pixels are used as stored (an EXIF orientation tag is never applied, so
+// the image keeps the size the file declares).
+//
+// JPEG files go through JpegDecoder (libjpeg-turbo), whose pixels are
+// byte-identical to OpenCV's imread(IMREAD_COLOR) for every file both accept.
+// PNG files (whatever their name) are decoded by OpenCV from the bytes read
+// here, after their header has passed the pixel limit; libpng refuses
+// damaged chunks. OpenCV's own limit (OPENCV_IO_MAX_IMAGE_PIXELS, 2^30 by
+// default, read once when the library loads, so not settable per call)
+// throws from imread rather than returning an empty image, and is only a
+// second line here. Any other format is refused: its size cannot be checked
+// before decoding.
+//
+// Reasons are short English texts for the log; they do not repeat the path.
+
+// Formats a photograph may come in, told by the file's first bytes.
+enum class PhotoFormat { kJpeg, kPng };
+
+// What a photograph file's header says.
+struct PhotoHeader {
+  PhotoFormat format = PhotoFormat::kJpeg;
+  int width = 0;   // pixels
+  int height = 0;  // pixels
+  // Components stored in the file. JPEG: 1 grey, 3 colour, 4 CMYK or YCCK;
+  // PNG: 1 grey, 2 grey and alpha, 3 colour or palette, 4 colour and alpha.
+  int components = 0;
+};
+
+// The largest photograph decodePhoto opens by default: 200 megapixels, an
+// 8-bit BGR image of 600 MB.
+inline constexpr std::uint64_t kMaxPhotoPixels = 200'000'000;
+
+// Reads the header of the photograph at `path` without decoding the image
+// data (a JPEG is read up to its first scan, a PNG up to its first chunk).
+// False with *reason when the file cannot be opened, is neither JPEG nor
+// PNG, or its header is damaged or incomplete. No pixel limit applies here.
+bool readPhotoHeader(const std::string& path, PhotoHeader* header, std::string* reason);
+
+// Decodes the photograph at `path` into *out: a new 8-bit BGR image of the
+// size the header declares (grey and CMYK/YCCK JPEGs converted as
+// imread(IMREAD_COLOR) converts them; a PNG's alpha dropped, 16 bits cut to
+// 8). Images of more than `maxPixels` pixels are refused before any image
+// memory is taken. Every decoder warning (corrupt data, premature end,
+// extraneous bytes, ...) fails the decoding. On failure *out is emptied and
+// *reason says why. Thread-safe: calls share no state.
+bool decodePhoto(const std::string& path, cv::Mat* out, std::string* reason,
+                 std::uint64_t maxPixels = kMaxPhotoPixels);
+
+// True when an image of width x height pixels is within `maxPixels`;
+// otherwise false with a reason that names the size and the limit in
+// megapixels.
+bool photoWithinLimit(int width, int height, std::uint64_t maxPixels, std::string* reason);
