@@ -203,6 +203,10 @@ int SoundData::readFile(const std::string& directory, const std::string& entry, 
     }
     cellsHeld_ += cols;
   }
+  // The estimate may exceed what a short file filled.
+  if (grid.capacity() > grid.size()) {
+    grid.shrink_to_fit();
+  }
   return 0;
 }
 
