@@ -1,5 +1,6 @@
 #include "controller/Documents.h"
 
+#include <new>
 #include <string>
 
 #include "base/Logger.h"
@@ -102,7 +103,14 @@ int Documents::openSoundData(const char* path) {
   // Read beside the loaded sets, which are replaced only on success: a
   // directory that does not load leaves them loaded and shown.
   auto next = std::make_unique<SoundData>();
-  const int result = next->load(path);
+  int result = -1;
+  try {
+    result = next->load(path);
+  } catch (const std::bad_alloc&) {
+    // Within the directory limits this takes more memory than is left.
+    next->clear();
+    next->error = "Für die Tondaten reicht der Speicher nicht.";
+  }
   if (result == 0) {
     state_->soundLayer = 0;
     sound_ = std::move(next);
