@@ -7,6 +7,7 @@
 #include <QGraphicsPixmapItem>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QTextDocument>
 #include <QThread>
 
 #include "Graphicsscene.h"
@@ -101,7 +102,12 @@ void viewer::setStatusText(const char* text) {
 }
 
 void viewer::showErrorMessage(const char* text) {
-  const QString message = QString::fromLatin1(text);
+  // UTF-8: the reasons below the fixed first line carry file names and
+  // German quotation marks and umlauts. The dialog shows rich text: the
+  // plain text is converted so that its paragraphs stay apart and a "<" in a
+  // file name stays a character.
+  const QString message =
+      Qt::convertFromPlainText(QString::fromUtf8(text), Qt::WhiteSpaceNormal);
   inGuiThread([this, message] {
     auto* dialog = new QErrorMessage(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -45,8 +45,23 @@ std::string errnoText(int error) {
   return std::error_code(error, std::generic_category()).message();
 }
 
-bool isMissing(int error) {
-  return error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
+FileProblem problemOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+    case ENAMETOOLONG:
+      return FileProblem::kMissing;
+    case EACCES:
+    case EPERM:
+      return FileProblem::kNoPermission;
+    case EISDIR:
+    case ENXIO:  // opening a device may fail in ways of its own (a socket)
+    case ENODEV:
+      return FileProblem::kNotRegular;
+    default:
+      return FileProblem::kUnreadable;
+  }
 }
 
 void setReason(std::string* reason, const std::string& text) {
@@ -57,26 +72,26 @@ void setReason(std::string* reason, const std::string& text) {
 
 RegularFile::~RegularFile() { close(); }
 
-RegularFile::Status RegularFile::open(const std::string& path, std::string* reason) {
+FileProblem RegularFile::open(const std::string& path, std::string* reason) {
   close();
   // A name with a NUL byte would silently name a shorter path.
   if (path.empty() || path.find('\0') != std::string::npos) {
     setReason(reason, "no file name");
-    return Status::kMissing;
+    return FileProblem::kMissing;
   }
   std::error_code failed;
   const std::filesystem::file_status status = std::filesystem::status(path, failed);
   if (status.type() == std::filesystem::file_type::not_found) {
     setReason(reason, "no such file");
-    return Status::kMissing;
+    return FileProblem::kMissing;
   }
   if (failed) {
     setReason(reason, errnoText(failed.value()));
-    return isMissing(failed.value()) ? Status::kMissing : Status::kUnreadable;
+    return problemOf(failed.value());
   }
   if (status.type() != std::filesystem::file_type::regular) {
     setReason(reason, notRegular(status.type()));
-    return Status::kNotRegular;
+    return FileProblem::kNotRegular;
   }
   // Non-blocking, so that a path replaced by a pipe since the check above
   // does not block here; the descriptor's own type is checked below.
@@ -84,22 +99,20 @@ RegularFile::Status RegularFile::open(const std::string& path, std::string* reas
   if (fd < 0) {
     const int error = errno;
     setReason(reason, errnoText(error));
-    if (isMissing(error)) return Status::kMissing;
-    // Opening a device may fail in ways of its own (ENXIO for a socket).
-    return error == ENXIO || error == ENODEV ? Status::kNotRegular : Status::kUnreadable;
+    return problemOf(error);
   }
   struct stat opened {};
   if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     setReason(reason, notRegular(typeOfMode(opened.st_mode)));
     ::close(fd);
-    return Status::kNotRegular;
+    return FileProblem::kNotRegular;
   }
   // Regular files ignore O_NONBLOCK; clear it all the same.
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   fd_ = fd;
   size_ = static_cast<std::uint64_t>(opened.st_size);
-  return Status::kOpen;
+  return FileProblem::kNone;
 }
 
 std::uint64_t RegularFile::position() const {
@@ -153,20 +166,20 @@ void RegularFile::close() {
   size_ = 0;
 }
 
-bool isReadableRegularFile(const std::string& path) {
+FileProblem probeRegularFile(const std::string& path) {
   RegularFile file;
-  return file.open(path) == RegularFile::Status::kOpen;
+  return file.open(path);
 }
 
-FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::string* content) {
+bool isReadableRegularFile(const std::string& path) {
+  return probeRegularFile(path) == FileProblem::kNone;
+}
+
+FileProblem readRegularFile(const std::string& path, std::size_t maxBytes, std::string* content) {
   RegularFile file;
-  switch (file.open(path)) {
-    case RegularFile::Status::kOpen: break;
-    case RegularFile::Status::kMissing: return FileRead::kMissing;
-    case RegularFile::Status::kNotRegular: return FileRead::kNotRegular;
-    case RegularFile::Status::kUnreadable: return FileRead::kUnreadable;
-  }
-  if (file.size() > maxBytes) return FileRead::kTooLarge;
+  const FileProblem problem = file.open(path);
+  if (problem != FileProblem::kNone) return problem;
+  if (file.size() > maxBytes) return FileProblem::kTooLarge;
   // The size may change while reading: read on to the end, but never more
   // than allowed.
   std::string text;
@@ -174,11 +187,30 @@ FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::str
   char chunk[1 << 16];
   for (;;) {
     const long count = file.read(chunk, sizeof chunk);
-    if (count < 0) return FileRead::kUnreadable;
+    if (count < 0) return FileProblem::kUnreadable;
     if (count == 0) break;
-    if (text.size() + static_cast<std::size_t>(count) > maxBytes) return FileRead::kTooLarge;
+    if (text.size() + static_cast<std::size_t>(count) > maxBytes) return FileProblem::kTooLarge;
     text.append(chunk, static_cast<std::size_t>(count));
   }
   *content = std::move(text);
-  return FileRead::kRead;
+  return FileProblem::kNone;
+}
+
+std::string describeFileProblem(FileProblem problem, const std::string& path) {
+  const std::string name = "„" + path + "“";
+  switch (problem) {
+    case FileProblem::kNone:
+      return "";
+    case FileProblem::kMissing:
+      return path.empty() ? "Es wurde keine Datei angegeben." : name + " existiert nicht.";
+    case FileProblem::kNotRegular:
+      return name + " ist keine gewöhnliche Datei (Verzeichnis, Pipe oder Gerät).";
+    case FileProblem::kNoPermission:
+      return "Keine Berechtigung, " + name + " zu lesen.";
+    case FileProblem::kUnreadable:
+      return name + " kann nicht gelesen werden.";
+    case FileProblem::kTooLarge:
+      return name + " ist zu groß.";
+  }
+  return name + " kann nicht gelesen werden.";
 }

@@ -13,22 +13,28 @@
 // before opening, for a clear reason, and on the opened descriptor (opened
 // non-blocking), so that a path swapped between the two checks is refused
 // too.
+// What stands in the way of reading a file.
+enum class FileProblem {
+  kNone,
+  kMissing,       // no such file, a dangling link, a link loop, a name too long, no name
+  kNotRegular,    // a directory, pipe, device or socket
+  kNoPermission,  // not readable for this user
+  kUnreadable,    // any other failure to open or read
+  kTooLarge,      // more bytes than the reader accepts
+};
+
 class RegularFile {
  public:
-  enum class Status { kOpen, kMissing, kNotRegular, kUnreadable };
-
   RegularFile() = default;
   ~RegularFile();
   RegularFile(const RegularFile&) = delete;
   RegularFile& operator=(const RegularFile&) = delete;
 
-  // Opens `path`; on failure stays closed and puts a short English reason in
-  // *reason, if given ("no such file", "a named pipe, not a regular file",
-  // "permission denied", ...). kMissing: no such file, a dangling link, a
-  // link loop, a name too long; kNotRegular: it exists but is no regular
-  // file; kUnreadable: other failures (permissions). Closes a file held
-  // before.
-  Status open(const std::string& path, std::string* reason = nullptr);
+  // Opens `path` (kNone); on failure stays closed, says what is in the way
+  // and puts a short English reason in *reason, if given ("no such file", "a
+  // named pipe, not a regular file", "permission denied", ...). Closes a file
+  // held before.
+  FileProblem open(const std::string& path, std::string* reason = nullptr);
   bool isOpen() const { return fd_ >= 0; }
   // The size in bytes found when the file was opened.
   std::uint64_t size() const { return size_; }
@@ -56,11 +62,13 @@ class RegularFile {
   std::uint64_t size_ = 0;
 };
 
-// Whether `path` names a regular file (links followed) that can be opened.
+// Whether `path` is a regular file (links followed) this process can open
+// for reading; opens and closes it without blocking.
+FileProblem probeRegularFile(const std::string& path);
 bool isReadableRegularFile(const std::string& path);
-
-// Results of readRegularFile.
-enum class FileRead { kRead, kMissing, kNotRegular, kUnreadable, kTooLarge };
 // Reads the whole regular file at `path` into *content if it holds at most
 // `maxBytes` bytes; *content is unchanged on any other result.
-FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::string* content);
+FileProblem readRegularFile(const std::string& path, std::size_t maxBytes, std::string* content);
+// One German sentence for the user that names the file and the problem, e.g.
+// "„a.xml“ ist keine gewöhnliche Datei (Verzeichnis, Pipe oder Gerät)."
+std::string describeFileProblem(FileProblem problem, const std::string& path);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <system_error>
 
 #include <locale.h>
 
@@ -112,5 +113,29 @@ bool readWholeInt(std::string_view text, int* value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
   if (error != std::errc() || end != text.data() + text.size()) return false;
   *value = parsed;
+  return true;
+}
+
+bool readWholeInteger(std::string_view text, long long* value, bool truncateDecimals) {
+  // Plain integers are read exactly, also beyond 2^53.
+  const std::string_view plain = trimBlanks(text);
+  std::string_view digits = plain;
+  if (digits.size() >= 2 && digits.front() == '+' && isDigit(digits[1])) digits.remove_prefix(1);
+  long long exact = 0;
+  const char* end = digits.data() + digits.size();
+  const std::from_chars_result result = std::from_chars(digits.data(), end, exact);
+  if (!digits.empty() && result.ptr == end) {
+    if (result.ec != std::errc()) return false;  // out of range
+    *value = exact;
+    return true;
+  }
+  double real = 0.0;
+  if (!readWholeNumber(plain, &real)) return false;
+  const double whole = std::trunc(real);
+  if (!truncateDecimals && whole != real) return false;
+  // 2^63 is exact in double; every double below it converts without overflow.
+  constexpr double kLimit = 9223372036854775808.0;
+  if (!(whole >= -kLimit && whole < kLimit)) return false;
+  *value = static_cast<long long>(whole);
   return true;
 }

@@ -28,3 +28,9 @@ bool readWholeNumber(std::string_view text, double* value);
 // Decimal integer with an optional sign, within the int range; "3.0" and
 // "3e2" are refused.
 bool readWholeInt(std::string_view text, int* value);
+// A decimal number (as readWholeNumber reads it) with an integral value in
+// the range of long long; plain integers are read exactly, also beyond 2^53.
+// With `truncateDecimals` a fraction is cut toward zero ("18.5" gives 18,
+// "-0.5" gives 0); without it only integral values are read ("18.5" fails,
+// "1e3" and "7.0" do not). *value is untouched on failure.
+bool readWholeInteger(std::string_view text, long long* value, bool truncateDecimals);

@@ -1,10 +1,10 @@
 #include "controller/Documents.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <new>
+#include <string>
 
 #include "base/Logger.h"
+#include "base/RegularFile.h"
 #include "controller/PanoramaSession.h"
 #include "controller/ViewPipeline.h"
 #include "controller/ViewState.h"
@@ -23,18 +23,27 @@ Documents::Documents(gui* listener, Logger* logger, ViewState* state, ViewPipeli
 
 Documents::~Documents() = default;
 
+void Documents::showRefusal(const char* message, const std::string& reason) {
+  if (reason.empty()) {
+    listener_->showErrorMessage(message);
+    return;
+  }
+  const std::string text = std::string(message) + "\n\n" + reason;
+  listener_->showErrorMessage(text.c_str());
+}
+
 int Documents::openPanorama(const char* path) {
   listener_->setStatusText("Opening the panorama");
   logger_->log("PanController::openPanorama");
-  bool exists = false;
-  if (path != nullptr) {
-    std::error_code error;
-    std::ifstream test(path);
-    exists = test.is_open() && !std::filesystem::is_directory(path, error);
-  }
-  if (!exists) {
+  // Only a regular file is opened, never a pipe or device (which could block
+  // the window for good).
+  const std::string named = path != nullptr ? path : "";
+  const FileProblem problem = probeRegularFile(named);
+  if (problem != FileProblem::kNone) {
+    const std::string reason = describeFileProblem(problem, named);
     logger_->log("PanController::openPanorama couldn't open xml-File");
-    listener_->showErrorMessage("XML-Datei existiert nicht oder konnte nicht geoeffnet werden!");
+    logger_->logError("PanController::openPanorama, opening the file", reason);
+    showRefusal("XML-Datei existiert nicht oder konnte nicht geoeffnet werden!", reason);
     return -3;
   }
   logger_->log("PanController::openPanorama file exists");
@@ -50,7 +59,7 @@ int Documents::openPanorama(const char* path) {
     if (!reason.empty()) {
       logger_->logError("PanController::openPanorama, reading the panorama", reason);
     }
-    listener_->showErrorMessage("Fehler beim lesen der XML-Datei!");
+    showRefusal("Fehler beim lesen der XML-Datei!", reason);
     // The display images were re-created for a pending size change: show
     // what is open at the new size.
     if (resized) {
@@ -95,7 +104,14 @@ int Documents::openSoundData(const char* path) {
   // Read beside the loaded sets, which are replaced only on success: a
   // directory that does not load leaves them loaded and shown.
   auto next = std::make_unique<SoundData>();
-  const int result = next->load(path);
+  int result = -1;
+  try {
+    result = next->load(path);
+  } catch (const std::bad_alloc&) {
+    // Within the directory limits this takes more memory than is left.
+    next->clear();
+    next->error = "Für die Tondaten reicht der Speicher nicht.";
+  }
   if (result == 0) {
     state_->soundLayer = 0;
     sound_ = std::move(next);
@@ -111,7 +127,10 @@ int Documents::openSoundData(const char* path) {
     return 0;
   }
   logger_->log("PanController::openSoundData error occured while trying to load soundData");
-  listener_->showErrorMessage("Fehler beim Laden der Tondaten!!!");
+  if (!next->error.empty()) {
+    logger_->logError("PanController::openSoundData, loading the sound data", next->error);
+  }
+  showRefusal("Fehler beim Laden der Tondaten!!!", next->error);
   if (resized) {
     pipeline_->refreshView();
   }

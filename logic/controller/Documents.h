@@ -24,7 +24,9 @@ class Documents {
             std::function<bool()> quiesce, std::function<void()> settle);
   ~Documents();
 
-  // 0 opened, -1 not a panorama, -3 missing or unreadable file.
+  // 0 opened, -1 not a panorama, -3 missing, unreadable or not a regular
+  // file (a pipe is never opened). Every refusal shows its fixed message and,
+  // as a second paragraph, the reason.
   int openPanorama(const char* path);
   // 0 loaded, else the sound data's error code.
   int openSoundData(const char* path);
@@ -37,6 +39,10 @@ class Documents {
   SoundData* sound() const { return sound_.get(); }
 
  private:
+  // Shows `message` (the fixed first line) with `reason` as a second
+  // paragraph when there is one: "message\n\nreason".
+  void showRefusal(const char* message, const std::string& reason);
+
   gui* listener_;
   Logger* logger_;
   ViewState* state_;

@@ -3,6 +3,7 @@
 #include "base/ClearOnExit.h"
 #include "base/Logger.h"
 #include "base/TextFormat.h"
+#include "camera/CameraLimits.h"
 #include "controller/Documents.h"
 #include "controller/Guarded.h"
 #include "controller/LookAround.h"
@@ -30,7 +31,13 @@ PanController::PanController(gui* listener, double f, double altitude, double az
       listener_, logger_.get(), state_.get(), pipeline_.get(), [this] { return quiesce(); },
       [this] { restartSleepThread(); });
   pipeline_->initDspImgData();
-  state_->setDirection(azimuth, altitude, f);
+  if (isUsableCamera(azimuth, altitude, f, camera.sensorWidth)) {
+    state_->setDirection(azimuth, altitude, f);
+  } else {
+    logger_->log(formatText(
+        "PanController, unusable start camera azimuth=%g, altitude=%g, f=%g ignored", azimuth,
+        altitude, f));
+  }
   refinement_ = std::make_unique<Refinement>(logger_.get(), state_.get(), pipeline_.get());
   lookAround_ = std::make_unique<LookAround>(
       logger_.get(), state_.get(),
@@ -197,6 +204,12 @@ void PanController::setRepValue(int index) {
 void PanController::setCameraData(double azimuth, double altitude, double f) {
   logger_->log(formatText("PanController::setCameraData, azimuth=%.5f, altitude=%.5f, f=%.5f",
                           azimuth, altitude, f));
+  if (!isUsableCamera(azimuth, altitude, f, state_->camera().sensorWidth)) {
+    // A NaN or infinite angle or focal length would reach the grid and image
+    // lookups as a NaN index: the camera stays where it is.
+    logger_->log("PanController::setCameraData, unusable camera ignored");
+    return;
+  }
   state_->setDirection(azimuth, altitude, f);
   pipeline_->refreshView();
 }

@@ -34,6 +34,8 @@ class ViewState;
 // for a running firing) and wait for the free threads.
 class PanController : public guiListener {
  public:
+  // Starts with the camera (f in millimetres, angles in radians); an unusable
+  // one (isUsableCamera) is logged and the default camera kept.
   PanController(gui* listener, double f, double altitude, double azimuth);
   // close() unless it has run.
   ~PanController();
@@ -53,7 +55,9 @@ class PanController : public guiListener {
   // data and deletes the logger. Later calls of any operation do nothing.
   void close() override;
 
-  // 0 opened, -1 not a panorama, -3 missing or unreadable file. The new
+  // 0 opened, -1 not a panorama, -3 missing, unreadable or not a regular
+  // file (a named pipe is never opened). Every refusal shows its fixed German
+  // message and, as a second paragraph, the reason ("message\n\nreason"). The new
   // panorama replaces the open one only once it has been read: after a
   // failure the open panorama stays open.
   int openPanorama(const char* path);
@@ -62,7 +66,10 @@ class PanController : public guiListener {
   int openSoundData(const char* path);
 
   // Turns the camera to (azimuth, altitude) in radians with the focal length
-  // f in millimetres and shows the quick view (no settle timer).
+  // f in millimetres and shows the quick view (no settle timer). A camera
+  // that is not usable (isUsableCamera: a NaN or infinity, an angle beyond
+  // kMaxAngleDegrees, no field of view strictly between 0 and 180 degrees)
+  // is logged and ignored: the camera and the view stay as they are.
   void setCameraData(double azimuth, double altitude, double f);
   // The refined view of the camera now, as the settle timer computes it.
   void refine();

@@ -37,7 +37,7 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
     status = session->pictures->openPanorama(path);
     *reason = session->pictures->error;
   } catch (const std::exception& e) {
-    *reason = e.what();
+    *reason = std::string("Das Panorama kann nicht gelesen werden (") + e.what() + ").";
   }
   if (status != PicManager::kRead) {
     return nullptr;
@@ -46,7 +46,7 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
     session->assembler = std::make_unique<Puzzler>("gaussStark", session->pictures.get());
   } catch (const std::exception& e) {
     // No picture 0, or no weight map could be built: not a usable panorama.
-    *reason = e.what();
+    *reason = std::string("Das Panorama kann nicht zusammengesetzt werden (") + e.what() + ").";
     return nullptr;
   }
   session->path = path;

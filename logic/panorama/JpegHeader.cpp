@@ -302,11 +302,11 @@ JpegRead parseJpegHeader(std::string_view bytes, JpegHeader* header, std::string
 
 JpegRead readJpegHeader(const std::string& path, JpegHeader* header, std::string* reason) {
   RegularFile file;
-  const RegularFile::Status status = file.open(path);
-  if (status != RegularFile::Status::kOpen) {
+  const FileProblem status = file.open(path);
+  if (status != FileProblem::kNone) {
     if (reason != nullptr) {
-      *reason = status == RegularFile::Status::kMissing      ? "Datei nicht gefunden"
-                : status == RegularFile::Status::kNotRegular ? "keine gewöhnliche Datei"
+      *reason = status == FileProblem::kMissing      ? "Datei nicht gefunden"
+                : status == FileProblem::kNotRegular ? "keine gewöhnliche Datei"
                                                              : "Datei nicht lesbar";
     }
     return JpegRead::kNotAFile;

@@ -78,7 +78,7 @@ bool parsePngHead(const unsigned char* head, long length, PhotoHeader* header, s
 // Opens `path` and reads its first bytes: the format and, for a PNG, the
 // header. For a JPEG the file is left at its start for JpegDecoder.
 bool openPhoto(const std::string& path, RegularFile* file, PhotoHeader* header, std::string* reason) {
-  if (file->open(path, reason) != RegularFile::Status::kOpen) return false;
+  if (file->open(path, reason) != FileProblem::kNone) return false;
   unsigned char head[kPngHeadLength];
   const long length = readHead(file, head, sizeof head, reason);
   if (length < 0) return false;

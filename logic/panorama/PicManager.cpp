@@ -91,9 +91,9 @@ int PicManager::openPanorama(const char* path) {
   if (unreadable >= 0) {
     const PhotoEntry& entry = description.photos[unreadable];
     return fail(kPictureUnreadable,
-                "the photograph " + description.files[unreadable] + " (picture ID " +
-                    std::to_string(entry.id) + ") cannot be read as a JPEG image of " +
-                    std::to_string(entry.width) + " x " + std::to_string(entry.height) + " pixels");
+                "Das Foto " + description.files[unreadable] + " (ID " + std::to_string(entry.id) +
+                    ") kann nicht als JPEG-Bild von " + std::to_string(entry.width) + " x " +
+                    std::to_string(entry.height) + " Pixeln gelesen werden.");
   }
 
   sortById();

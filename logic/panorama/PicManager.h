@@ -42,7 +42,8 @@ class PicManager {
   int pictureCount = 0;
   std::vector<std::unique_ptr<Picture>> pictures;
   int status = 0;
-  // Why the last openPanorama failed, for the log; empty after success.
+  // Why the last openPanorama failed, in German for the log and the user;
+  // empty after success.
   std::string error;
   // Threads that read the photographs to build their previews; 0 uses one
   // per processor core. The result does not depend on it.

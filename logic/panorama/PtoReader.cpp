@@ -34,7 +34,7 @@ bool checkPhotograph(const std::string& folder, PtoImage* image, std::string* re
       // Another file type: its loader checks it; an empty file (which is
       // also what the system's /proc files look like) is no photograph.
       RegularFile file;
-      if (file.open(image->path) == RegularFile::Status::kOpen && file.size() > 0) return true;
+      if (file.open(image->path) == FileProblem::kNone && file.size() > 0) return true;
       *reason = formatText("Foto ist leer: %s (Bild %d, Zeile %d)", shown.c_str(), image->index, image->line);
       return false;
     }
@@ -86,18 +86,19 @@ bool PtoReader::read(const std::string& path) {
   std::string text;
   const std::string shown = printableText(path, 200);
   switch (readRegularFile(path, kMaxFileBytes, &text)) {
-    case FileRead::kRead:
+    case FileProblem::kNone:
       break;
-    case FileRead::kMissing:
+    case FileProblem::kMissing:
       error_ = "Projektdatei nicht gefunden: " + shown;
       return false;
-    case FileRead::kNotRegular:
+    case FileProblem::kNotRegular:
       error_ = "Projektdatei ist keine gewöhnliche Datei: " + shown;
       return false;
-    case FileRead::kUnreadable:
+    case FileProblem::kNoPermission:
+    case FileProblem::kUnreadable:
       error_ = "Projektdatei nicht lesbar: " + shown;
       return false;
-    case FileRead::kTooLarge:
+    case FileProblem::kTooLarge:
       error_ = formatText("Projektdatei größer als %zu MB: %s", kMaxFileBytes >> 20, shown.c_str());
       return false;
   }

@@ -6,7 +6,7 @@
 // One photograph's group of seven values as the panorama description gives
 // them (angles in degrees, sizes in pixels).
 struct PhotoEntry {
-  std::string idText;  // the ID element's text, unchanged: the file name's base
+  std::string idText;  // the ID element's text without blanks around it: the file name's base
   int id = 0;
   double altitude = 0.0;
   double azimuth = 0.0;
@@ -38,13 +38,20 @@ constexpr int kMaxDescribedPictures = 100000;
 // longest picture path accepted (a longer one rejects the file).
 constexpr std::size_t kMaxLensName = 9999;
 constexpr std::size_t kMaxPicturePath = 4999;
+// Largest description file read (100000 photographs take about 20 MB).
+constexpr std::size_t kMaxDescriptionBytes = 256u << 20;
 
 // Reads the XML description at `path` by position (element names are never
 // looked at): the count element, the camera element with the lens (name,
 // focal length) and the sensor (width, height), and the pictures element with
 // seven consecutive elements per photograph (ID, altitude, azimuth, extra1,
-// extra2, height, width). IDs must be 0 ... n-1 once each, sizes positive and
-// angles finite. The photographs' files are the description's directory (the
-// path up to its last slash or backslash) + the ID text + ".jpg". Returns a
-// status code; on failure *error says why and *out is unspecified.
+// extra2, height, width). Only a regular file is opened (never a pipe). Every
+// number must be the element's whole text, blanks around it aside
+// (readWholeNumber; integer fields cut a fraction toward zero); IDs must be
+// 0 ... n-1 once each, sizes positive, angles at most kMaxAngleDegrees in
+// magnitude, extra2 within the float range. The photographs' files are the
+// description's directory (std::filesystem's parent path) + the trimmed ID
+// text + ".jpg". Returns a status code; on failure *error says why in German
+// for the user (file, element and line, what is wrong) and *out is
+// unspecified.
 int readXmlDescription(const char* path, PanoramaDescription* out, std::string* error);

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/RegularFile.h"
 #include "base/TextNumbers.h"
 #include "sound/ColorMap.h"
+#include "sound/SoundLine.h"
 
 static_assert(SoundData::kTableSize == kColorTableSize);
 
@@ -28,6 +30,16 @@ std::string joinPath(const std::string& directory, const std::string& entry) {
     return directory + entry;
   }
   return directory + kSeparator + entry;
+}
+
+std::string quotedText(const std::string& text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown) {
+    return "„" + text + "“";
+  }
+  std::size_t end = kShown;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return "„" + text.substr(0, end) + "…“";
 }
 
 // Reads one line without its LF or CR LF end; false at the end of the file.
@@ -54,39 +66,6 @@ bool parseSize(const std::string& text, int* size) {
   return true;
 }
 
-// Scans one data line into `row` (cols cells). A value ends at its ".": the
-// character read last before it (commas are skipped) is the integer part and
-// up to four digits after it the fraction. The scan goes on right after the
-// "." so the fraction digits are passed over again; the next value's integer
-// digit replaces them. Digits after the point stop at the first character
-// that is not a digit; values beyond the last column are ignored.
-void scanLine(const std::string& line, const float* weights, float* row, int cols) {
-  float v = 0.0f;
-  int k = 0;
-  const std::size_t n = line.size();
-  for (std::size_t c = 0; c < n && k < cols; ++c) {
-    const char ch = line[c];
-    if (ch == ',') {
-      continue;
-    }
-    if (ch == '.') {
-      for (std::size_t d = 0; d < 4; ++d) {
-        const std::size_t at = c + 1 + d;
-        if (at >= n || line[at] < '0' || line[at] > '9') {
-          break;
-        }
-        const float digit = static_cast<float>(line[at] - '0');
-        const float term = digit * weights[d];
-        v = term + v;
-      }
-      row[k++] = v;
-      v = 0.0f;
-      continue;
-    }
-    v = static_cast<float>(ch - '0');
-  }
-}
-
 }  // namespace
 
 SoundData::SoundData()
@@ -98,22 +77,31 @@ SoundData::SoundData()
 int SoundData::load(const char* directory) {
   clear();
   if (directory == nullptr || *directory == '\0') {
+    error = "Es wurde kein Verzeichnis mit Tondaten angegeben.";
     return ENOENT;
   }
+  const std::string where = "Das Verzeichnis " + quotedText(directory);
 
   std::vector<std::string> entries;
-  std::error_code error;
-  fs::directory_iterator it(fs::path(directory), error);
+  std::error_code listing;
+  fs::directory_iterator it(fs::path(directory), listing);
   const fs::directory_iterator end;
-  while (!error && it != end) {
+  while (!listing && it != end) {
     std::string name = it->path().filename().string();
     if (isCsvName(name)) {
+      if (static_cast<int>(entries.size()) >= fileLimit) {
+        error = where + " enthält mehr als " + std::to_string(fileLimit) + " CSV-Dateien.";
+        return kTooMuch;
+      }
       entries.push_back(std::move(name));
     }
-    it.increment(error);
+    it.increment(listing);
   }
-  if (error) {
-    return listingError(error);
+  if (listing) {
+    error = listing == std::errc::no_such_file_or_directory ? where + " existiert nicht."
+            : listing == std::errc::not_a_directory         ? quotedText(directory) + " ist kein Verzeichnis."
+                                                            : where + " kann nicht gelesen werden.";
+    return listingError(listing);
   }
   // The platform's listing order is arbitrary; sorting keeps the numbering of
   // the sets (the representation slider) the same everywhere.
@@ -128,7 +116,9 @@ int SoundData::load(const char* directory) {
     if (result != 0) {
       // Sets read so far are released at once, so that no half-read data
       // can be shown.
+      const std::string reason = std::move(error);
       clear();
+      error = reason;
       return result;
     }
   }
@@ -140,43 +130,82 @@ int SoundData::load(const char* directory) {
 int SoundData::readFile(const std::string& directory, const std::string& entry, int index) {
   if (index < 0 || index >= static_cast<int>(grids.size()) ||
       index >= static_cast<int>(names.size()) || index >= static_cast<int>(sizes.size())) {
-    return -1;
+    error = "Kein Platz für den Datensatz " + std::to_string(index) + ".";
+    return kUnreadable;
   }
+  error.clear();
   const std::string path = joinPath(directory, entry);
+  const std::string where = "Datei " + quotedText(path);
   // Only regular files (also through links) are read: a directory cannot be
   // read, and a pipe or device could block or never end.
-  std::error_code error;
-  if (!fs::is_regular_file(fs::path(path), error)) {
-    return -1;
+  const FileProblem problem = probeRegularFile(path.c_str());
+  std::ifstream in;
+  if (problem == FileProblem::kNone) {
+    in.open(path, std::ios::binary);
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return -1;
+  if (problem != FileProblem::kNone || !in) {
+    error = describeFileProblem(problem != FileProblem::kNone ? problem : FileProblem::kUnreadable, path);
+    return kUnreadable;
   }
+
+  std::vector<float>& grid = grids[index];
+  cellsHeld_ -= std::min(cellsHeld_, grid.size());
+  grid.clear();
+  grid.shrink_to_fit();
 
   std::string line;
   readLine(in, &line);
   const std::size_t x = line.find('X');
-  if (x == std::string::npos) {
-    return -2;
-  }
   int cols = 0;
   int rows = 0;
-  if (!parseSize(line.substr(0, x), &cols) || !parseSize(line.substr(x + 1), &rows) ||
-      static_cast<double>(cols) * rows > kMaxCells) {
-    return -2;
+  if (x == std::string::npos || !parseSize(line.substr(0, x), &cols) ||
+      !parseSize(line.substr(x + 1), &rows) || static_cast<double>(cols) * rows > kMaxCells) {
+    error = where + ", Zeile 1: " + quotedText(line) +
+            " ist keine Rastergröße SPALTENXZEILEN (zum Beispiel 360X180, höchstens " +
+            std::to_string(static_cast<long long>(kMaxCells)) + " Zellen).";
+    return kBadHeader;
   }
   sizes[index] = {cols, rows};
-  grids[index].assign(static_cast<std::size_t>(cols) * rows, 0.0f);
-  std::vector<float>& grid = grids[index];
 
   names[index].clear();
   if (readLine(in, &line)) {
     names[index] = line;
   }
 
+  // The grid grows as rows arrive: a header alone allocates nothing. A
+  // well-formed value takes at least three bytes, which bounds the first
+  // reservation by the file's size.
+  std::error_code sizeError;
+  const std::uintmax_t bytes = fs::file_size(fs::path(path), sizeError);
+  if (!sizeError) {
+    const std::uintmax_t estimate = (bytes / 3 / cols + 1) * static_cast<std::uintmax_t>(cols);
+    grid.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(
+        {estimate, static_cast<std::uintmax_t>(cols) * rows,
+         static_cast<std::uintmax_t>(cellLimit - std::min(cellLimit, cellsHeld_))})));
+  }
   for (int r = 0; r < rows && readLine(in, &line); ++r) {
-    scanLine(line, digitWeights, grid.data() + static_cast<std::size_t>(r) * cols, cols);
+    const int lineNumber = r + 3;
+    if (cellsHeld_ + cols > cellLimit) {
+      error = where + ", Zeile " + std::to_string(lineNumber) + ": die Tondaten des Verzeichnisses " +
+              "haben mehr als " + std::to_string(cellLimit) + " Rasterzellen.";
+      return kTooMuch;
+    }
+    const std::size_t start = grid.size();
+    grid.resize(start + cols, 0.0f);
+    int badColumn = 0;
+    std::string_view badText;
+    if (scanSoundLine(line, digitWeights, grid.data() + start, cols, &badColumn, &badText) < 0) {
+      grid.resize(start);
+      error = where + ", Zeile " + std::to_string(lineNumber) + ", Wert " +
+              std::to_string(badColumn + 1) + ": " + quotedText(std::string(badText)) +
+              " ist kein Tonwert der Form 0.1234 (eine Ziffer, Dezimalpunkt, Nachkommastellen).";
+      return kBadValue;
+    }
+    cellsHeld_ += cols;
+  }
+  // The estimate may exceed what a short file filled.
+  if (grid.capacity() > grid.size()) {
+    grid.shrink_to_fit();
   }
   return 0;
 }
@@ -187,6 +216,8 @@ void SoundData::clear() {
   grids.clear();
   names.clear();
   sizes.clear();
+  cellsHeld_ = 0;
+  error.clear();
 }
 
 std::string SoundData::getName(int index) const {
@@ -194,4 +225,17 @@ std::string SoundData::getName(int index) const {
     return "";
   }
   return names[index];
+}
+
+float SoundData::cell(int index, int row, int col) const {
+  if (index < 0 || index >= static_cast<int>(grids.size()) ||
+      index >= static_cast<int>(sizes.size())) {
+    return 0.0f;
+  }
+  const auto [cols, rows] = sizes[index];
+  if (row < 0 || col < 0 || row >= rows || col >= cols) {
+    return 0.0f;
+  }
+  const std::size_t at = static_cast<std::size_t>(row) * cols + col;
+  return at < grids[index].size() ? grids[index][at] : 0.0f;
 }

@@ -22,13 +22,17 @@ struct RayGrid {
   double pitch;       // millimetres per pixel
   double hx, hy;      // half the plane's width and height in millimetres
   int cols, rows;
+  int filledRows;  // rows the grid holds; the rest read as 0
   const float* grid;
   const unsigned char* blue;
   const unsigned char* green;
   const unsigned char* red;
 };
 
-// Colours image row i: each pixel gets the grid cell its ray points at.
+// Colours image row i: each pixel gets the grid cell its ray points at. A
+// ray without a direction (NaN or infinite components, which a clamp would
+// let through as a NaN index) is skipped: its pixel is painted black, a
+// colour the map never shows, rather than any cell's colour.
 void colourRow(const RayGrid& g, cv::Mat& img, int i) {
   unsigned char* out = img.ptr<unsigned char>(i);
   const int channels = img.channels();
@@ -50,9 +54,17 @@ void colourRow(const RayGrid& g, cv::Mat& img, int i) {
     // up to 2 pi gives col = cols: both are kept on the grid's last cell.
     const double rowValue = std::floor((g.rows * (kPi - psi)) / kPi);
     const double colValue = std::floor((g.cols * alpha) / kTwoPi);
+    if (!std::isfinite(rowValue) || !std::isfinite(colValue)) {
+      out[0] = 0;
+      out[1] = 0;
+      out[2] = 0;
+      continue;
+    }
     const int row = static_cast<int>(std::clamp(rowValue, 0.0, g.rows - 1.0));
     const int col = static_cast<int>(std::clamp(colValue, 0.0, g.cols - 1.0));
-    const int e = colorEntry(g.grid[static_cast<std::size_t>(row) * g.cols + col]);
+    const float value =
+        row < g.filledRows ? g.grid[static_cast<std::size_t>(row) * g.cols + col] : 0.0f;
+    const int e = colorEntry(value);
     out[0] = g.blue[e];
     out[1] = g.green[e];
     out[2] = g.red[e];
@@ -69,7 +81,9 @@ int computeSoundImage(Picture* picture, const SoundData& data, int index) {
   }
   const auto [cols, rows] = data.sizes[index];
   const std::vector<float>& grid = data.grids[index];
-  if (cols < 1 || rows < 1 || grid.size() < static_cast<std::size_t>(cols) * rows ||
+  // The grid holds whole rows, at most the declared ones.
+  if (cols < 1 || rows < 1 || grid.size() % static_cast<std::size_t>(cols) != 0 ||
+      grid.size() > static_cast<std::size_t>(cols) * rows ||
       data.red.size() < kColorTableSize || data.green.size() < kColorTableSize ||
       data.blue.size() < kColorTableSize) {
     return -1;
@@ -103,6 +117,7 @@ int computeSoundImage(Picture* picture, const SoundData& data, int index) {
   g.hy = pitch * height * 0.5;
   g.cols = cols;
   g.rows = rows;
+  g.filledRows = static_cast<int>(grid.size() / static_cast<std::size_t>(cols));
   g.grid = grid.data();
   g.blue = data.blue.data();
   g.green = data.green.data();

@@ -4,6 +4,9 @@ class Picture;
 class SoundData;
 
 // Draws data set `index` into the view picture's image as the picture's
-// camera sees it, one grid cell per pixel, coloured through the colour map.
-// Returns 0, or -1 without touching the image when index is out of range.
+// camera sees it, one grid cell per pixel, coloured through the colour map;
+// rows the grid does not hold read as 0, and a pixel whose ray has no
+// direction (a NaN camera) is painted black. Returns 0, or -1 without
+// touching the image when index is out of range or the grid is not whole
+// rows of at most the declared size.
 int computeSoundImage(Picture* picture, const SoundData& data, int index);

@@ -55,7 +55,7 @@ TEST(RegularFile, OpensOnlyRegularFilesAndNamesWhatElseThePathIs) {
     RegularFile file;
     std::string reason;
     bool opened = false;
-    ASSERT_TRUE(endsWithoutBlocking(kinds.dir.file("pipe"), [&] { opened = file.open(path, &reason) == RegularFile::Status::kOpen; }))
+    ASSERT_TRUE(endsWithoutBlocking(kinds.dir.file("pipe"), [&] { opened = file.open(path, &reason) == FileProblem::kNone; }))
         << c.path << " blocked";
     EXPECT_EQ(opened, c.opens) << c.path;
     EXPECT_EQ(file.isOpen(), c.opens) << c.path;
@@ -75,7 +75,7 @@ TEST(RegularFile, UnreadableFileIsRefusedAsPermissionDenied) {
   ::chmod(dir.file("secret.jpg").c_str(), 0);
   RegularFile file;
   std::string reason;
-  EXPECT_EQ(file.open(dir.file("secret.jpg"), &reason), RegularFile::Status::kUnreadable);
+  EXPECT_EQ(file.open(dir.file("secret.jpg"), &reason), FileProblem::kUnreadable);
   EXPECT_EQ(reason, "permission denied");
 }
 
@@ -92,20 +92,20 @@ TEST(RegularFile, WholeFileReadingSortsPathsByKind) {
 
   struct Case {
     std::string name;
-    FileRead expected;
+    FileProblem expected;
   };
   const std::vector<Case> cases = {
-      {"text.txt", FileRead::kRead},       {"link", FileRead::kRead},
-      {"missing", FileRead::kMissing},     {"dangling", FileRead::kMissing},
-      {"loop1", FileRead::kMissing},       {"folder", FileRead::kNotRegular},
-      {"pipe", FileRead::kNotRegular},     {"pipelink", FileRead::kNotRegular},
-      {"text.txt/x", FileRead::kMissing},  {std::string(5000, 'n'), FileRead::kMissing},
+      {"text.txt", FileProblem::kNone},       {"link", FileProblem::kNone},
+      {"missing", FileProblem::kMissing},     {"dangling", FileProblem::kMissing},
+      {"loop1", FileProblem::kMissing},       {"folder", FileProblem::kNotRegular},
+      {"pipe", FileProblem::kNotRegular},     {"pipelink", FileProblem::kNotRegular},
+      {"text.txt/x", FileProblem::kMissing},  {std::string(5000, 'n'), FileProblem::kMissing},
   };
   for (const Case& c : cases) {
     std::string content = "unchanged";
     EXPECT_EQ(readRegularFile(dir.file(c.name), 100, &content), c.expected) << c.name.substr(0, 40);
-    EXPECT_EQ(content, c.expected == FileRead::kRead ? "hello" : "unchanged") << c.name.substr(0, 40);
-    EXPECT_EQ(isReadableRegularFile(dir.file(c.name)), c.expected == FileRead::kRead);
+    EXPECT_EQ(content, c.expected == FileProblem::kNone ? "hello" : "unchanged") << c.name.substr(0, 40);
+    EXPECT_EQ(isReadableRegularFile(dir.file(c.name)), c.expected == FileProblem::kNone);
   }
   // A NUL byte would shorten the name to "text.txt".
   EXPECT_FALSE(isReadableRegularFile(dir.file("text.txt") + std::string("\0x", 2)));
@@ -115,8 +115,8 @@ TEST(RegularFile, WholeFileReadingStopsAtTheSizeLimit) {
   TempDir dir;
   writeBytes(dir.file("ten"), "0123456789");
   std::string content;
-  EXPECT_EQ(readRegularFile(dir.file("ten"), 9, &content), FileRead::kTooLarge);
-  EXPECT_EQ(readRegularFile(dir.file("ten"), 10, &content), FileRead::kRead);
+  EXPECT_EQ(readRegularFile(dir.file("ten"), 9, &content), FileProblem::kTooLarge);
+  EXPECT_EQ(readRegularFile(dir.file("ten"), 10, &content), FileProblem::kNone);
   EXPECT_EQ(content, "0123456789");
 }
 
@@ -125,7 +125,7 @@ TEST(RegularFile, ReadsSkipsAndRewindsWithinTheFile) {
   writeBytes(dir.file("data"), "abcdefghij");
   RegularFile file;
   std::string reason;
-  ASSERT_EQ(file.open(dir.file("data"), &reason), RegularFile::Status::kOpen);
+  ASSERT_EQ(file.open(dir.file("data"), &reason), FileProblem::kNone);
   char head[3] = {};
   EXPECT_EQ(file.read(head, 3), 3);
   EXPECT_EQ(std::string(head, 3), "abc");

@@ -79,82 +79,82 @@ std::vector<BadPanorama> badPanoramas() {
          fs::create_directories(d);
          return d.string();
        }},
-      {"empty file", -1, "cannot read", text("")},
-      {"not well-formed", -1, "cannot read", text("<panorama><pictureCount>2</pictureCount>")},
-      {"root without children", -1, "no root element with child elements", text("<panorama/>")},
-      {"camera missing", -1, "the camera element is missing",
+      {"empty file", -1, "ist keine wohlgeformte XML-Datei", text("")},
+      {"not well-formed", -1, "ist keine wohlgeformte XML-Datei (Fehler in Zeile 1)", text("<panorama><pictureCount>2</pictureCount>")},
+      {"root without children", -1, "kein Wurzelelement mit Unterelementen", text("<panorama/>")},
+      {"camera missing", -1, "Das Kameraelement fehlt",
        text("<panorama><pictureCount>2</pictureCount></panorama>")},
-      {"sensor missing", -1, "the sensor element is missing",
+      {"sensor missing", -1, "Das Sensorelement fehlt",
        text(description("2", "<camera><lens><name>L</name><focalLength>4</focalLength></lens></camera>",
                         kTwoGroups))},
-      {"focal length missing", -1, "the focal length is missing",
+      {"focal length missing", -1, "Die Brennweite fehlt",
        text(description("2",
                         "<camera><lens><name>L</name></lens><sensor><width>1</width>"
                         "<height>1</height></sensor></camera>",
                         kTwoGroups))},
-      {"pictures missing", -1, "the pictures element is missing",
+      {"pictures missing", -1, "Das Fotoelement fehlt",
        text("<panorama><pictureCount>2</pictureCount>" + std::string(kCamera) + "</panorama>")},
-      {"count without text", -1, "the picture count (line 1) has no text",
+      {"count without text", -1, "Die Fotoanzahl (Zeile 1) hat keinen Text",
        text(description("", kCamera, kTwoGroups))},
-      {"lens name without text", -1, "the lens name (line 1) has no text",
+      {"lens name without text", -1, "Der Objektivname (Zeile 1) hat keinen Text",
        text(description("2",
                         "<camera><lens><name/><focalLength>4</focalLength></lens><sensor>"
                         "<width>1</width><height>1</height></sensor></camera>",
                         kTwoGroups))},
-      {"group value holding an element", -1, "value 1 of 7 of picture group 2 (line 1) has no text",
+      {"group value holding an element", -1, "Element 1 der Fotogruppe 2 (Zeile 1) hat keinen Text",
        text(description("2", kCamera, group("0") + group("<b>1</b>")))},
-      {"incomplete last group", -1, "picture group 2 is incomplete",
+      {"incomplete last group", -1, "Fotogruppe 2 ist unvollständig",
        text(description("2", kCamera, group("0") + "<id>1</id><altitude>90</altitude>"))},
-      {"more groups than the count", -1, "describes more pictures than the 1 it declares",
+      {"more groups than the count", -1, "beschreibt mehr Fotos als die angegebenen 1",
        text(description("1", kCamera, kTwoGroups))},
-      {"fewer groups than the count", -1, "declares 3 pictures but describes 2",
+      {"fewer groups than the count", -1, "gibt 3 Fotos an, beschreibt aber 2",
        text(description("3", kCamera, kTwoGroups))},
-      {"negative count", -1, "the picture count -2 lies outside",
+      {"negative count", -1, "„-2“ liegt nicht zwischen 1 und 100000",
        text(description("-2", kCamera, kTwoGroups))},
-      {"zero count", -1, "the picture count 0 lies outside",
+      {"zero count", -1, "„0“ liegt nicht zwischen 1 und 100000",
        text(description("0", kCamera, kTwoGroups))},
-      {"absurd count", -1, "the picture count 2147483647 lies outside",
+      {"absurd count", -1, "„99999999999999“ liegt nicht zwischen 1 und 100000",
        text(description("99999999999999", kCamera, kTwoGroups))},
-      {"duplicate ID", -1, "picture ID 0 appears more than once",
+      {"duplicate ID", -1, "die ID 0 kommt mehrfach vor",
        text(description("2", kCamera, group("0") + group("0")))},
-      {"no picture 0", -1, "picture ID 2 lies outside 0 ... 1",
+      {"no picture 0", -1, "„2“ liegt nicht zwischen 0 und 1",
        text(description("2", kCamera, group("1") + group("2")))},
-      {"negative ID", -1, "picture ID -1 lies outside",
+      {"negative ID", -1, "„-1“ liegt nicht zwischen 0 und 1",
        text(description("2", kCamera, group("0") + group("-1")))},
-      {"zero pixel width", -1, "picture ID 1 has no positive pixel size (0 x 40)",
+      {"zero pixel width", -1, "Element 7 der Fotogruppe 2 (Zeile 1): „0“ liegt nicht zwischen 1",
        text(description("2", kCamera, group("0") + group("1", "90", "0")))},
-      {"altitude not a number", -1, "picture ID 1 has no finite altitude",
+      {"altitude not a number", -1, "Element 2 der Fotogruppe 2 (Zeile 1): „nan“ ist keine Zahl",
        text(description("2", kCamera, group("0") + group("1", "nan")))},
-      {"zero focal length", -1, "the focal length 0 mm is not positive",
+      {"zero focal length", -1, "Die Brennweite (Zeile 1): „0“ liegt nicht zwischen 1",
        text(description("2",
                         "<camera><lens><name>L</name><focalLength>0</focalLength></lens><sensor>"
                         "<width>1</width><height>1</height></sensor></camera>",
                         kTwoGroups))},
-      {"negative sensor", -1, "the sensor size is not positive",
+      {"negative sensor", -1, "Die Sensorgröße (Zeile 1) ist nicht positiv",
        text(description("2",
                         "<camera><lens><name>L</name><focalLength>4</focalLength></lens><sensor>"
                         "<width>-1</width><height>1</height></sensor></camera>",
                         kTwoGroups))},
-      {"photograph missing", -1, "1.jpg (picture ID 1) cannot be read",
+      {"photograph missing", -1, "1.jpg (ID 1) kann nicht als JPEG-Bild",
        [](const fs::path& d) {
          const std::string path = wellFormed(d);
          fs::remove(d / "1.jpg");
          return path;
        }},
-      {"photograph not a JPEG", -1, "1.jpg (picture ID 1) cannot be read",
+      {"photograph not a JPEG", -1, "1.jpg (ID 1) kann nicht als JPEG-Bild",
        [](const fs::path& d) {
          const std::string path = wellFormed(d);
          writeFile(d / "1.jpg", "\xff\xd8 these are not the pixels you are looking for");
          return path;
        }},
-      {"photograph a directory", -1, "0.jpg (picture ID 0) cannot be read",
+      {"photograph a directory", -1, "0.jpg (ID 0) kann nicht als JPEG-Bild",
        [](const fs::path& d) {
          const std::string path = wellFormed(d);
          fs::remove(d / "0.jpg");
          fs::create_directory(d / "0.jpg");
          return path;
        }},
-      {"photograph of the wrong size", -1, "1.jpg (picture ID 1) cannot be read as a JPEG image of 60 x 40",
+      {"photograph of the wrong size", -1, "1.jpg (ID 1) kann nicht als JPEG-Bild von 60 x 40 Pixeln gelesen werden",
        [](const fs::path& d) {
          const std::string path = wellFormed(d);
          writePhoto(d / "1.jpg", 40, 60);
@@ -283,11 +283,11 @@ TEST_F(BadInput, EveryRefusedPanoramaFileLeavesTheOpenPanoramaAndSoundAsTheyWere
     const std::string entries = logText().substr(logged);
     if (bad.code == -3) {
       ++missing;
-      EXPECT_EQ(errors.back(), kMissingText);
+      EXPECT_TRUE(refusedWith(errors.back(), kMissingText));
       EXPECT_EQ(countEntries(entries, "PanController::openPanorama couldn't open xml-File"), 1);
     } else {
       ++refused;
-      EXPECT_EQ(errors.back(), kMalformedText);
+      EXPECT_TRUE(refusedWith(errors.back(), kMalformedText));
       EXPECT_EQ(countEntries(entries, "PanController::openPanorama couldn't open panorama"), 1);
       EXPECT_NE(entries.find(bad.reason), std::string::npos) << entries;
     }
@@ -321,7 +321,7 @@ TEST_F(BadInput, EveryRefusedSoundDirectoryLeavesTheLoadedSetsShown) {
 
     const std::vector<std::string> errors = window.errors();
     ASSERT_EQ(errors.size(), shownErrors + 2);
-    EXPECT_EQ(errors.back(), kSoundErrorText);
+    EXPECT_TRUE(refusedWith(errors.back(), kSoundErrorText));
     EXPECT_EQ(window.soundControls().size(), controls + 1);
     const std::string entries = logText().substr(logged);
     EXPECT_EQ(countEntries(entries, "PanController::openSoundData error occured while trying to load soundData"), 2);

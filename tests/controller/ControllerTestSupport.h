@@ -36,6 +36,15 @@ inline constexpr const char* kMissingText =
 inline constexpr const char* kMalformedText = "Fehler beim lesen der XML-Datei!";
 inline constexpr const char* kSoundErrorText = "Fehler beim Laden der Tondaten!!!";
 
+// A refusal as the dialog shows it: the fixed first line, then, after an
+// empty line, the reason the user can act on.
+inline ::testing::AssertionResult refusedWith(const std::string& shown, const std::string& message) {
+  if (shown.rfind(message + "\n\n", 0) != 0 || shown.size() <= message.size() + 2) {
+    return ::testing::AssertionFailure() << "\"" << shown << "\" is not \"" << message << "\" with a reason";
+  }
+  return ::testing::AssertionSuccess();
+}
+
 // The status texts of the recalculations: a quick view after a camera change,
 // the refined view (opening, settle timer) and the sound image.
 inline constexpr const char* kQuickView = "Recalculate panorama image";

@@ -61,10 +61,9 @@ void writePhoto(const std::string& path, int width = 40, int height = 30, int sh
 void writePanorama(const std::string& path, const std::string& xml,
                    const std::vector<std::string>& ids) {
   writeText(path, xml);
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::filesystem::path directory = std::filesystem::path(path).parent_path();
   for (std::size_t i = 0; i < ids.size(); ++i) {
-    writePhoto(directory + ids[i] + ".jpg", 40, 30, static_cast<int>(20 * i));
+    writePhoto((directory / (ids[i] + ".jpg")).string(), 40, 30, static_cast<int>(20 * i));
   }
 }
 
@@ -146,12 +145,15 @@ TEST(PicManager, PicturePathsComeFromTheDescriptionsDirectory) {
     std::string xmlPath;
     std::string picturePath;
   };
-  // A backslash is an ordinary file name character here, so the Windows-style
-  // path names files in the working directory and can be read for real.
-  const Case cases[] = {{"C:\\pan\\a.xml", "C:\\pan\\0.jpg"},
+  // A backslash is an ordinary file name character here: a Windows-style
+  // path names one file in the working directory, and the photographs lie
+  // there too.
+  const Case cases[] = {{"C:\\pan\\a.xml", "0.jpg"},
+                        {"my\\pano.xml", "0.jpg"},
                         {"data/pan/a.xml", "data/pan/0.jpg"},
                         {"a.xml", "0.jpg"},
-                        {"mixed\\dir/a.xml", "mixed\\dir/0.jpg"}};
+                        {"mixed\\dir/a.xml", "mixed\\dir/0.jpg"},
+                        {"back\\slash/dir\\a.xml", "back\\slash/0.jpg"}};
   for (const Case& c : cases) {
     TempDir dir;
     writePanorama(c.xmlPath, description("1", groups({photo("0")})), {"0"});

@@ -168,3 +168,45 @@ TEST(SoundImage, RedrawingOverwritesEveryPixel) {
   ASSERT_EQ(computeSoundImage(view.get(), data, high), 0);
   EXPECT_EQ(pixelsNotOf(view->image, kColour075), 0);
 }
+
+TEST(SoundImage, RaysWithoutADirectionArePaintedBlackAndIndexNothing) {
+  // A NaN or infinite camera passes every clamp as a NaN row and column; the
+  // pixels are skipped (black, a colour the map never shows).
+  const double nan = std::nan("");
+  const double inf = HUGE_VAL;
+  SoundData data;
+  const int set = addSet(&data, 360, 180, 0.5f);
+  struct Case {
+    const char* name;
+    double altitude;
+    double azimuth;
+    double f;
+    int black;  // pixels painted black; the others show the grid's colour
+  };
+  const int all = 700 * 480;
+  // With f = 3e-308 the centre pixel's ray is f times the viewing direction,
+  // which underflows to the zero vector: 0/0.
+  const Case cases[] = {{"NaN altitude", nan, 0.0, 50.0, all},
+                        {"infinite azimuth", kPi / 2, inf, 50.0, all},
+                        {"NaN focal length", kPi / 2, 0.0, nan, all},
+                        {"tiny focal length", kPi / 2, 0.0, 3e-308, 1}};
+  for (const Case& c : cases) {
+    CamData cam = camera(c.altitude, c.azimuth);
+    cam.f = c.f;
+    const cv::Mat image = drawn(cam, data, set);
+    const int black = all - pixelsNotOf(image, cv::Vec3b(0, 0, 0));
+    EXPECT_EQ(black, c.black) << c.name;
+    EXPECT_EQ(pixelsNotOf(image, kColour05), black) << c.name;
+  }
+}
+
+TEST(SoundImage, RowsTheGridDoesNotHoldReadAsZero) {
+  SoundData data;
+  const int set = addSet(&data, 1, 2, 0.75f);
+  data.grids[set].resize(1);  // only the upper row was read
+  // Straight up sees the upper row, straight down the missing lower one.
+  EXPECT_EQ(drawn(camera(kPi), data, set).at<cv::Vec3b>(240, 350), kColour075);
+  EXPECT_EQ(drawn(camera(0.0), data, set).at<cv::Vec3b>(240, 350), kColour0);
+  data.grids[set].clear();
+  EXPECT_EQ(pixelsNotOf(drawn(camera(), data, set), kColour0), 0);
+}

@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/TextFormat.h"
+#include "camera/CamData.h"
+#include "camera/CameraLimits.h"
+
 const char* const kRenderUsage =
     "usage: panorama-render [--panorama FILE.xml] [--sound DIR] [--layer N] [--alpha A]\n"
     "                       [--width W] [--height H] [--f MM] [--azimuth DEG] [--altitude DEG]\n"
@@ -15,20 +19,25 @@ const char* const kRenderUsage =
     "\n"
     "  --panorama FILE.xml  panorama description (photographs beside it)\n"
     "  --sound DIR          directory of sound data CSV files\n"
-    "  --layer N            sound data set to show (default 0)\n"
+    "  --layer N            sound data set to show, 0 ... sets - 1 (default 0)\n"
     "  --alpha A            sound layer transparency 0..1 (default 1 with --sound)\n"
     "  --width W, --height H  canvas size in pixels (default 700 x 480)\n"
-    "  --f MM               focal length of the virtual camera (default 50)\n"
+    "  --f MM               focal length of the virtual camera (default 50); the\n"
+    "                       horizontal field of view 2 atan(sensor width / 2f), with\n"
+    "                       a sensor W / H x 24 mm, must lie between 0.01 and 179 degrees\n"
     "  --azimuth DEG        viewing direction; a larger azimuth turns left (default 0)\n"
-    "  --altitude DEG       0 straight down, 90 the horizon, 180 straight up (default 90)\n"
-    "  --out IMAGE          write the view to IMAGE\n"
+    "  --altitude DEG       0 straight down, 90 the horizon, 180 straight up (default 90);\n"
+    "                       angles lie within +-1000000 degrees\n"
+    "  --out IMAGE          write the view to IMAGE (written beside it under a temporary\n"
+    "                       name, read back, then renamed: never left half-written)\n"
     "  --bench N            time opening, N quick views half a degree apart and one\n"
     "                       refinement; print one JSON object\n"
     "\n"
     "The log \"vemraLogic.log\" and the weight map \"LUT.jpg\" are written in the working\n"
     "directory, as the viewer does.\n"
-    "Exit codes: 0 done, 2 bad usage, 3 panorama not opened, 4 sound data not loaded,\n"
-    "5 image not written.\n";
+    "Exit codes: 0 done, 2 bad usage (also a --layer the loaded sound data lacks),\n"
+    "3 panorama not opened, 4 sound data not loaded (or without any set), 5 image\n"
+    "not written. Refusals print the viewer's message and its reason.\n";
 
 namespace {
 
@@ -80,11 +89,12 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
     } else if (arg == "--height") {
       ok = parseInt(value, 1, 16384, &o->height);
     } else if (arg == "--f") {
+      // The field of view is checked below, once the canvas size is known.
       ok = parseNumber(value, &o->f) && o->f > 0.0;
     } else if (arg == "--azimuth") {
-      ok = parseNumber(value, &o->azimuth);
+      ok = parseNumber(value, &o->azimuth) && isUsableAngleDegrees(o->azimuth);
     } else if (arg == "--altitude") {
-      ok = parseNumber(value, &o->altitude);
+      ok = parseNumber(value, &o->altitude) && isUsableAngleDegrees(o->altitude);
     } else if (arg == "--bench") {
       ok = parseInt(value, 0, 1000000, &o->bench);
     } else {
@@ -95,6 +105,18 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
       *error = "bad value for " + arg + ": " + value;
       return false;
     }
+  }
+  CamData camera;
+  camera.width = o->width;
+  camera.height = o->height;
+  camera.updateSensorWidth();
+  const double fieldOfView = horizontalFieldOfViewDegrees(camera.sensorWidth, o->f);
+  if (!(fieldOfView >= kMinFieldOfViewDegrees && fieldOfView <= kMaxFieldOfViewDegrees)) {
+    *error = formatText(
+        "bad value for --f: %g mm gives a horizontal field of view of %g degrees on a %d x %d "
+        "canvas; it must lie between %g and %g",
+        o->f, fieldOfView, o->width, o->height, kMinFieldOfViewDegrees, kMaxFieldOfViewDegrees);
+    return false;
   }
   if (o->out.empty() == (o->bench < 0)) {
     *error = "give exactly one of --out and --bench";

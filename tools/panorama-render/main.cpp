@@ -10,17 +10,15 @@
 #include <thread>
 #include <vector>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include "base/Constants.h"
 #include "HeadlessGui.h"
+#include "ImageOutput.h"
 #include "RenderOptions.h"
 #include "controller/Navigation.h"
 #include "controller/PanController.h"
 #include "panorama/PicManager.h"
 
 namespace {
-
 
 double msSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -73,6 +71,18 @@ int main(int argc, char** argv) {
     if (controller.openSoundData(options.sound.c_str()) != 0) {
       std::cerr << window.lastError() << "\n";
       exitCode = 4;
+    } else if (controller.soundSetCount() == 0) {
+      std::cerr << "panorama-render: the sound directory " << options.sound
+                << " holds no data sets (*.csv)\n";
+      exitCode = 4;
+    } else if (options.layer >= controller.soundSetCount()) {
+      // Checked once the sets are known: a layer they lack would be drawn
+      // as nothing at all.
+      std::cerr << "panorama-render: bad value for --layer: " << options.layer
+                << " (the sound data has " << controller.soundSetCount() << " sets, 0 ... "
+                << controller.soundSetCount() - 1 << ")\n"
+                << kRenderUsage;
+      exitCode = 2;
     } else {
       controller.setRepValue(options.layer);
       const double alpha = options.alpha < 0.0 ? 1.0 : options.alpha;
@@ -104,15 +114,9 @@ int main(int argc, char** argv) {
         options.height, openMs, percentile(quick, 0.5), percentile(quick, 0.95), refineMs,
         peakRssMb());
   } else if (exitCode == 0) {
-    const cv::Mat image = window.lastImage();
-    bool written = false;
-    try {
-      written = !image.empty() && cv::imwrite(options.out, image);
-    } catch (const cv::Exception& e) {
-      std::cerr << "panorama-render: " << e.what() << "\n";
-    }
-    if (!written) {
-      std::cerr << "panorama-render: could not write " << options.out << "\n";
+    std::string reason;
+    if (!writeImageChecked(window.lastImage(), options.out, &reason)) {
+      std::cerr << "panorama-render: could not write " << options.out << ": " << reason << "\n";
       exitCode = 5;
     }
   }
