@@ -1,0 +1,347 @@
+#include "geometry/SampledOverlap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "base/Constants.h"
+#include "camera/GeneralCamera.h"
+#include "camera/LensMapping.h"
+#include "camera/PhotoCamera.h"
+#include "panorama/Picture.h"
+
+namespace {
+
+// Interior samples along each side of a picture's usable rectangle.
+constexpr int kGrid = 32;
+// Pieces each border edge is first cut into; each piece is then divided so
+// that its samples lie no further apart in angle than the target.
+constexpr int kCoarsePieces = 32;
+constexpr int kMaxPieceSamples = 64;
+constexpr int kCircleChords = 256;
+// Added to the cone angles against rounding, radians.
+constexpr double kConeSlack = 1e-6;
+// Positions within this distance outside a lens picture's usable area count
+// as inside (the border samples lie exactly on it).
+constexpr double kEdgeSlack = 1e-6;
+
+struct Sample {
+  double column = 0.0;
+  double row = 0.0;
+  Vec3 direction;
+};
+
+double angleBetween(const Vec3& u, const Vec3& v) {
+  const Vec3 c = cross(u, v);
+  return std::atan2(std::sqrt(dot(c, c)), dot(u, v));
+}
+
+// A picture as the sampling sees it: positions in the pixels of its current
+// image (pinhole) or of its full-size picture (lens).
+struct Side {
+  const LensModel* lens = nullptr;
+  Mat3 rotation;
+  PhotoCamera camera;  // pinhole pictures
+  int width = 0;
+  int height = 0;
+  // The usable rectangle in positions; a lens circle as well.
+  double left = 0.0;
+  double right = 0.0;
+  double top = 0.0;
+  double bottom = 0.0;
+  bool circle = false;
+  double circleX = 0.0;
+  double circleY = 0.0;
+  double circleRadius = 0.0;
+  bool wraps = false;
+  Vec3 axis;
+  double radius = 0.0;  // cone angle around the axis, radians
+  double pixelsPerRadian = 0.0;  // near the centre
+  std::vector<Sample> grid;
+  double gridAngle = kPi;  // smallest angle between neighbouring grid samples
+};
+
+bool insideArea(const Side& s, double column, double row, double slack) {
+  if (column < s.left - slack || column > s.right + slack || row < s.top - slack ||
+      row > s.bottom + slack) {
+    return false;
+  }
+  if (!s.circle) return true;
+  const double dx = column - s.circleX;
+  const double dy = row - s.circleY;
+  const double r = s.circleRadius + slack;
+  return dx * dx + dy * dy <= r * r;
+}
+
+// The direction shown at a position of the side; false where none is.
+bool directionAt(const Side& s, double column, double row, Vec3* direction) {
+  if (s.lens == nullptr) return s.camera.directionThrough(column, row, direction);
+  Vec3 q;
+  if (!pixelToDirection(*s.lens, column, row, &q)) return false;
+  *direction = cameraToWorld(s.rotation, q);
+  return true;
+}
+
+// Where the side sees `direction`, masks not looked at (they only hide part
+// of what a box must hold); false where it does not see it.
+bool seenAt(const Side& s, const Vec3& direction, double* column, double* row) {
+  if (s.lens == nullptr) {
+    const CameraAxes& a = s.camera.axes();
+    const double e = dot(direction, a.forward);
+    if (!(e > 0.0)) return false;
+    const double q = s.camera.focalPixels() / e;
+    *column = s.camera.halfWidth() + dot(direction, a.right) * q;
+    *row = s.camera.halfHeight() + dot(direction, a.down) * q;
+    return insideArea(s, *column, *row, 0.5);
+  }
+  return projectToImage(*s.lens, worldToCamera(s.rotation, direction), column, row) &&
+         insideArea(s, *column, *row, kEdgeSlack);
+}
+
+Side sideOf(const Picture& picture) {
+  Side s;
+  if (picture.camera) {
+    const GeneralCamera& camera = *picture.camera;
+    const LensModel& m = camera.lens;
+    s.lens = &m;
+    s.rotation = camera.rotation;
+    s.width = m.lens.width;
+    s.height = m.lens.height;
+    s.left = m.left;
+    s.right = m.right;
+    s.top = m.top;
+    s.bottom = m.bottom;
+    s.circle = m.circle;
+    s.circleX = m.circleX;
+    s.circleY = m.circleY;
+    s.circleRadius = m.circleRadius;
+    s.wraps = m.wraps;
+    s.axis = camera.axis;
+    s.radius = coverageRadius(m);
+    s.pixelsPerRadian = m.f;
+  } else {
+    // A pinhole spans its current image at its current pitch; pixel k of
+    // either axis shows the ray through position k.
+    int width = 0;
+    int height = 0;
+    double pitch = 0.0;
+    picture.currentSize(&width, &height, &pitch);
+    const double focal = pitch > 0.0 ? picture.focalLength / pitch : 0.0;
+    s.camera = PhotoCamera::pinhole(picture.altitude, picture.azimuth, focal, width, height);
+    s.width = width;
+    s.height = height;
+    s.right = width - 1.0;
+    s.bottom = height - 1.0;
+    s.axis = s.camera.axes().forward;
+    const double corner = std::hypot(std::max(s.camera.halfWidth(), s.right - s.camera.halfWidth()),
+                                     std::max(s.camera.halfHeight(), s.bottom - s.camera.halfHeight()));
+    s.radius = focal > 0.0 ? std::atan2(corner, focal) : kPi;
+    s.pixelsPerRadian = focal;
+  }
+  return s;
+}
+
+// The interior grid (cell centres of kGrid x kGrid cells over the usable
+// rectangle, those inside the area that show a direction) and the smallest
+// angle between neighbours, each sample taking the larger of its two steps.
+void buildGrid(Side* s) {
+  std::vector<Sample> cells(kGrid * kGrid);
+  std::vector<char> valid(kGrid * kGrid, 0);
+  for (int i = 0; i < kGrid; ++i) {
+    for (int j = 0; j < kGrid; ++j) {
+      Sample& sample = cells[i * kGrid + j];
+      sample.column = s->left + (j + 0.5) * (s->right - s->left) / kGrid;
+      sample.row = s->top + (i + 0.5) * (s->bottom - s->top) / kGrid;
+      valid[i * kGrid + j] = insideArea(*s, sample.column, sample.row, 0.0) &&
+                             directionAt(*s, sample.column, sample.row, &sample.direction);
+    }
+  }
+  s->grid.clear();
+  double smallest = kPi;
+  for (int i = 0; i < kGrid; ++i) {
+    for (int j = 0; j < kGrid; ++j) {
+      const int k = i * kGrid + j;
+      if (!valid[k]) continue;
+      s->grid.push_back(cells[k]);
+      double step = 0.0;
+      if (j + 1 < kGrid && valid[k + 1]) {
+        step = std::max(step, angleBetween(cells[k].direction, cells[k + 1].direction));
+      }
+      if (i + 1 < kGrid && valid[k + kGrid]) {
+        step = std::max(step, angleBetween(cells[k].direction, cells[k + kGrid].direction));
+      }
+      if (step > 0.0) smallest = std::min(smallest, step);
+    }
+  }
+  s->gridAngle = smallest;
+}
+
+// Adds samples along the straight path from (c0, r0) to (c1, r1), its ends
+// included: `pieces` equal pieces, each divided so that its samples lie no
+// further apart in angle than `target` (as far as kMaxPieceSamples allow);
+// only positions inside the area that show a direction.
+void sampleEdge(const Side& s, double c0, double r0, double c1, double r1, int pieces,
+                double target, std::vector<Sample>* out) {
+  Sample previous;
+  bool havePrevious = false;
+  for (int piece = 0; piece <= pieces; ++piece) {
+    Sample sample;
+    const double t = static_cast<double>(piece) / pieces;
+    sample.column = c0 + t * (c1 - c0);
+    sample.row = r0 + t * (r1 - r0);
+    const bool good = insideArea(s, sample.column, sample.row, kEdgeSlack) &&
+                      directionAt(s, sample.column, sample.row, &sample.direction);
+    if (good && havePrevious) {
+      const double angle = angleBetween(previous.direction, sample.direction);
+      const int steps = std::clamp(static_cast<int>(std::ceil(angle / target)), 1, kMaxPieceSamples);
+      for (int k = 1; k < steps; ++k) {
+        Sample between;
+        const double u = static_cast<double>(k) / steps;
+        between.column = previous.column + u * (sample.column - previous.column);
+        between.row = previous.row + u * (sample.row - previous.row);
+        if (insideArea(s, between.column, between.row, kEdgeSlack) &&
+            directionAt(s, between.column, between.row, &between.direction)) {
+          out->push_back(between);
+        }
+      }
+    }
+    if (good) out->push_back(sample);
+    previous = sample;
+    havePrevious = good;
+  }
+}
+
+// The usable border: the rectangle's edges (where they lie inside a circle)
+// and a circle (where it lies inside the rectangle).
+std::vector<Sample> borderSamples(const Side& s, double target) {
+  std::vector<Sample> out;
+  sampleEdge(s, s.left, s.top, s.right, s.top, kCoarsePieces, target, &out);
+  sampleEdge(s, s.right, s.top, s.right, s.bottom, kCoarsePieces, target, &out);
+  sampleEdge(s, s.right, s.bottom, s.left, s.bottom, kCoarsePieces, target, &out);
+  sampleEdge(s, s.left, s.bottom, s.left, s.top, kCoarsePieces, target, &out);
+  if (s.circle) {
+    // Straight chords just inside the circle, each divided as finely as the
+    // target asks.
+    const double r = s.circleRadius * (1.0 - 1e-9);
+    for (int k = 0; k < kCircleChords; ++k) {
+      const double a0 = k * kTwoPi / kCircleChords;
+      const double a1 = (k + 1) * kTwoPi / kCircleChords;
+      sampleEdge(s, s.circleX + r * std::cos(a0), s.circleY + r * std::sin(a0),
+                 s.circleX + r * std::cos(a1), s.circleY + r * std::sin(a1), 1, target, &out);
+    }
+  }
+  return out;
+}
+
+// The positions of one side that see the other, gathered into a box.
+struct Extent {
+  std::vector<double> columns;
+  double rowMin = 0.0;
+  double rowMax = 0.0;
+  void add(double column, double row) {
+    if (columns.empty()) {
+      rowMin = rowMax = row;
+    } else {
+      rowMin = std::min(rowMin, row);
+      rowMax = std::max(rowMax, row);
+    }
+    columns.push_back(column);
+  }
+};
+
+// The box of `extent` on side `s` as whole pixels [*c0, *c1] x [*r0, *r1],
+// padded and clamped (a wrapping picture's columns as described in the
+// header).
+void boxOf(const Side& s, Extent& extent, double padColumns, double padRows, int* c0, int* c1,
+           int* r0, int* r1) {
+  std::vector<double>& columns = extent.columns;
+  std::sort(columns.begin(), columns.end());
+  double from = columns.front();
+  double to = columns.back();
+  const double w = s.width;
+  if (s.wraps) {
+    // The shortest arc holding every column: it leaves out the widest gap.
+    double widest = columns.front() + w - columns.back();
+    for (std::size_t k = 0; k + 1 < columns.size(); ++k) {
+      const double gap = columns[k + 1] - columns[k];
+      if (gap > widest) {
+        widest = gap;
+        from = columns[k + 1];
+        to = columns[k] + w;
+      }
+    }
+    from -= padColumns;
+    to += padColumns;
+    if (to - from >= w - 1.0) {
+      from = 0.0;
+      to = w - 1.0;
+    } else if (from < 0.0) {
+      from += w;
+      to += w;
+    }
+  } else {
+    from = std::max(0.0, from - padColumns);
+    to = std::min(w - 1.0, to + padColumns);
+  }
+  *c0 = static_cast<int>(std::floor(from));
+  *c1 = static_cast<int>(std::floor(to));
+  *r0 = static_cast<int>(std::floor(std::max(0.0, extent.rowMin - padRows)));
+  *r1 = static_cast<int>(std::floor(std::min(s.height - 1.0, extent.rowMax + padRows)));
+}
+
+// Maps `samples` of side `from` into side `to`; the shared ones extend both.
+void mapSamples(const std::vector<Sample>& samples, const Side& to, Extent* fromExtent,
+                Extent* toExtent) {
+  for (const Sample& sample : samples) {
+    double column = 0.0;
+    double row = 0.0;
+    if (seenAt(to, sample.direction, &column, &row)) {
+      fromExtent->add(sample.column, sample.row);
+      toExtent->add(column, row);
+    }
+  }
+}
+
+}  // namespace
+
+int sampledOverlap(Picture* partner, Picture* reference, OverlapRecord* record) {
+  Side p = sideOf(*partner);
+  Side r = sideOf(*reference);
+  if (p.width < 1 || p.height < 1 || r.width < 1 || r.height < 1) {
+    return -2;
+  }
+  if (angleBetween(p.axis, r.axis) > p.radius + r.radius + kConeSlack) {
+    return -1;
+  }
+  buildGrid(&p);
+  buildGrid(&r);
+  const double target = std::max(1e-6, std::min(p.gridAngle, r.gridAngle));
+  Extent partnerExtent;
+  Extent referenceExtent;
+  mapSamples(p.grid, r, &partnerExtent, &referenceExtent);
+  mapSamples(borderSamples(p, target), r, &partnerExtent, &referenceExtent);
+  mapSamples(r.grid, p, &referenceExtent, &partnerExtent);
+  mapSamples(borderSamples(r, target), p, &referenceExtent, &partnerExtent);
+  if (referenceExtent.columns.empty()) {
+    return -2;
+  }
+
+  // The reference's box must hold every pixel that sees the partner: two of
+  // its grid steps hold every such pixel's distance from a sample. The
+  // partner's box only tells the loader how many of the partner's pixels the
+  // overlap spans: it is padded by the same angle.
+  int own[4];
+  int other[4];
+  boxOf(r, referenceExtent, 2.0 * (r.right - r.left) / kGrid + 1.0,
+        2.0 * (r.bottom - r.top) / kGrid + 1.0, &own[0], &own[1], &own[2], &own[3]);
+  const double partnerPad = 2.0 * target * p.pixelsPerRadian + 1.0;
+  boxOf(p, partnerExtent, partnerPad, partnerPad, &other[0], &other[1], &other[2], &other[3]);
+  auto corners = [](const int* box) {
+    return std::vector<int>{box[0], box[2], box[1], box[2], box[1], box[3], box[0], box[3]};
+  };
+  record->count = 4;
+  record->partner = partner;
+  record->ownPoints = corners(own);
+  record->partnerPoints = corners(other);
+  return 0;
+}
