@@ -19,7 +19,7 @@ SamplePanorama::SamplePanorama() {
   }
   root_ = pattern;
   const std::string directory = (root_ / "sample").string();
-  if (writeSmallSample(directory, &error)) {
+  if (writeSmallSample(directory, &error, &scene)) {
     description = (fs::path(directory) / SampleWriter::kDescriptionName).string();
     sound = (fs::path(directory) / SampleWriter::kSoundDirectory).string();
   }

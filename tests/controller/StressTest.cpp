@@ -18,9 +18,7 @@
 #include <opencv2/core/utils/logger.hpp>
 
 #include "ControllerTestSupport.h"
-#include "SamplePanorama.h"
 #include "panorama/PicManager.h"
-#include "sound/SoundData.h"
 
 using namespace controllertest;
 namespace fs = std::filesystem;
@@ -131,23 +129,26 @@ struct BadFile {
   int code;
 };
 
+struct GoodSound {
+  std::string path;
+  int sets;
+};
+
 // What the user has open: the driver's own record, compared with the
 // controller after every action.
 struct UserState {
   std::string panorama;
   const PicManager* manager = nullptr;
-  const SoundData* sound = nullptr;
-  int soundCount = 0;
-  std::vector<std::string> soundNames;
+  int soundCount = 0;  // 0 while no sound data are loaded
 };
 
-class Stress : public testing::Test {
+class Stress : public ControllerFixture<> {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(SamplePanorama::get().description.empty()) << SamplePanorama::get().error;
+    ASSERT_FALSE(sample().description.empty()) << sample().error;
     // Short enough for many firings among the actions; PANO_STRESS_SETTLE_MS
     // makes it shorter still when hunting a fault.
-    makeTimerFast(*controller, std::chrono::milliseconds(environmentNumber("PANO_STRESS_SETTLE_MS", 30)));
+    settleAfter(std::chrono::milliseconds(environmentNumber("PANO_STRESS_SETTLE_MS", 30)));
     writeBadInputs();
     // The refused photographs would otherwise fill the output with warnings.
     openCvLogLevel = cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
@@ -156,11 +157,10 @@ class Stress : public testing::Test {
   void TearDown() override { cv::utils::logging::setLogLevel(openCvLogLevel); }
 
   void writeBadInputs() {
-    const SamplePanorama& sample = SamplePanorama::get();
     const fs::path bad = dir.path() / "bad";
     fs::create_directories(bad / "photos-missing");
     writeFile(bad / "not-well-formed.xml", "<panorama><pictureCount>28</pictureCount><camera>");
-    std::string text = readWholeFile(sample.description);
+    std::string text = readWholeFile(sample().description);
     writeFile(bad / "photos-missing" / "panorama.xml", text);
     const std::size_t second = text.find("<id>1</id>");
     ASSERT_NE(second, std::string::npos);
@@ -172,9 +172,10 @@ class Stress : public testing::Test {
                     {(bad / "missing.xml").string(), -3},
                     {bad.string(), -3}};
 
-    goodSounds = {sample.sound,
-                  writeSoundDirectory(dir.path() / "two-sets",
-                                      {{"Tag", 36, 18, "0.7500"}, {"Nacht", 36, 18, "0.2500"}})};
+    goodSounds = {{sample().sound, 3},
+                  {writeSoundDirectory(dir.path() / "two-sets",
+                                       {{"Tag", 36, 18, "0.7500"}, {"Nacht", 36, 18, "0.2500"}}),
+                   2}};
     const std::string lowerX = writeSoundDirectory(dir.path() / "lower-x", {{"Gut", 4, 2, "0.5000"}});
     writeFile(fs::path(lowerX) / "z.csv", "4x2\nPegel\n0.1,0.1,0.1,0.1\n");
     const std::string subdirectory = writeSoundDirectory(dir.path() / "subdirectory", {{"Gut", 4, 2, "0.5000"}});
@@ -185,12 +186,10 @@ class Stress : public testing::Test {
   // The controller still holds what the user had.
   void expectState(const UserState& state, const char* after) {
     SCOPED_TRACE(after);
-    EXPECT_EQ(controller->xmlPath, state.panorama);
-    EXPECT_EQ(controller->picManager.get(), state.manager);
-    ASSERT_EQ(controller->soundData.get(), state.sound);
-    EXPECT_EQ(controller->soundData->count, state.soundCount);
-    EXPECT_EQ(controller->soundData->names, state.soundNames);
-    EXPECT_EQ(controller->soundData->loaded.load(), state.soundCount > 0);
+    EXPECT_EQ(controller->panoramaPath(), state.panorama);
+    EXPECT_EQ(controller->panorama(), state.manager);
+    EXPECT_EQ(controller->soundSetCount(), state.soundCount);
+    EXPECT_EQ(controller->soundLoaded(), state.soundCount > 0);
   }
 
   // After a refused file the open panorama is still shown: the refinement
@@ -202,13 +201,9 @@ class Stress : public testing::Test {
     EXPECT_GT(cv::norm(shown, cv::NORM_L1), 0.0) << "a blank image";
   }
 
-  TempDir dir;
-  RecordingGui window{160, 120};
-  std::unique_ptr<PanController> controller =
-      std::make_unique<PanController>(&window, 50.0, M_PI / 2, 0.0);
   std::vector<BadFile> badPanoramas;
   std::vector<BadFile> badSounds;
-  std::vector<std::string> goodSounds;
+  std::vector<GoodSound> goodSounds;
   cv::utils::logging::LogLevel openCvLogLevel = cv::utils::logging::LOG_LEVEL_WARNING;
 };
 
@@ -226,9 +221,7 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
   }
   std::discrete_distribution<std::size_t> pick(weights.begin(), weights.end());
 
-  const SamplePanorama& sample = SamplePanorama::get();
   UserState state;
-  state.sound = controller->soundData.get();
   int repMaximum = 0;
   std::map<std::string, long> done;
   long refused = 0;
@@ -240,9 +233,10 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
     ++done[chosen.name];
     switch (chosen.action) {
       case Action::kOpenPanorama:
-        ASSERT_EQ(controller->openPanorama(sample.description.c_str()), 0);
-        state.panorama = sample.description;
-        state.manager = controller->picManager.get();
+        ASSERT_EQ(controller->openPanorama(sample().description.c_str()), 0);
+        state.panorama = sample().description;
+        state.manager = controller->panorama();
+        ASSERT_NE(state.manager, nullptr);
         break;
       case Action::kOpenBadPanorama: {
         const BadFile& bad = badPanoramas[uniform(0, static_cast<int>(badPanoramas.size()) - 1)];
@@ -256,12 +250,11 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
         break;
       }
       case Action::kOpenSound: {
-        const std::string& path = goodSounds[uniform(0, static_cast<int>(goodSounds.size()) - 1)];
-        controller->openSoundData(path);
-        ASSERT_TRUE(controller->soundData->loaded.load());
-        state.sound = controller->soundData.get();
-        state.soundCount = controller->soundData->count;
-        state.soundNames = controller->soundData->names;
+        const GoodSound& good = goodSounds[uniform(0, static_cast<int>(goodSounds.size()) - 1)];
+        controller->openSoundData(good.path);
+        ASSERT_TRUE(controller->soundLoaded());
+        state.soundCount = good.sets;
+        EXPECT_EQ(controller->soundLayer(), 0) << "a new set starts at the first set";
         repMaximum = state.soundCount - 1;
         EXPECT_EQ(window.repMaximum(), repMaximum);
         EXPECT_EQ(window.soundControls().back(), true);
@@ -298,10 +291,10 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
         controller->canvasSizeChanged(uniform(64, 240), uniform(48, 180));
         break;
       case Action::kTransparency: {
-        const float before = controller->dspParams->soundAlpha.load();
+        const float before = controller->soundAlpha();
         const int value = uniform(0, 100);
         controller->setTransValue(value);
-        const float after = controller->dspParams->soundAlpha.load();
+        const float after = controller->soundAlpha();
         // Taken, or refused while locked: never anything else.
         EXPECT_TRUE(after == static_cast<float>(value / 100.0) || after == before) << after;
         break;
@@ -309,7 +302,7 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
       case Action::kRepresentation: {
         const int value = uniform(0, repMaximum);
         controller->setRepValue(value);
-        EXPECT_EQ(controller->soundLayer.load(), value);
+        EXPECT_EQ(controller->soundLayer(), value);
         break;
       }
       case Action::kPause:
@@ -339,19 +332,14 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
   std::cout << std::endl;
   const std::string log = logText();
   std::cout << "[ stress   ] refused while locked: "
-            << countEntries(log, "PanController::mouseScrolled, LOCKED") << " wheel steps, "
-            << countEntries(log, "PanController::setTransValue, LOCKED")
-            << " transparency moves; look-around steps: "
-            << countEntries(log, "PanController::updateLookAround lookAround is true and locked is false, set new CamData")
-            << "; refinements: "
-            << countEntries(log, "A Sleep Thread ended and caused a refinement of the pan Image")
-            << "; size changes settled: "
-            << countEntries(log, "A sleep thread ended long enough after the canvas was resized")
+            << countEntries(log, kWheelLocked) << " wheel steps, " << countEntries(log, kSliderLocked)
+            << " transparency moves; quick views: " << countStatus(window, kQuickView)
+            << "; refinements: " << countEntries(log, kTimerRefined)
+            << "; size changes settled: " << countEntries(log, kTimerResized)
             << std::endl;
   RecordProperty("actions", std::to_string(driven));
 
-  ASSERT_GE(log.size(), 31u);
-  EXPECT_EQ(log.substr(log.size() - 31), "\tLogger::~Logger I'll be back!\n");
+  EXPECT_TRUE(logEnded(log));
 
   // The window may still send events while it closes: they are ignored.
   const int draws = window.drawCount();
@@ -360,8 +348,8 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
   controller->canvasSizeChanged(100, 80);
   controller->setTransValue(30);
   controller->setRepValue(0);
-  controller->openSoundData(goodSounds[0]);
-  controller->openPanorama(sample.description);
+  controller->openSoundData(goodSounds[0].path);
+  controller->openPanorama(sample().description);
   controller->mouseReleased();
   controller->close();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -21,6 +21,7 @@
 #include "SampleSound.h"
 #include "SampleWriter.h"
 #include "SettledView.h"
+#include "base/Logger.h"
 #include "controller/PanController.h"
 #include "support/TempDir.h"
 #include "StartController.h"
@@ -148,7 +149,8 @@ class EndToEndTest : public QObject {
     child<QSlider>("horizontalSlider_Trans")->setValue(50);
     QVERIFY(view->waitUntilSettled(kTimeout, frames + 1));
 
-    QCOMPARE(controller->dspParams->soundAlpha.load(), 0.5f);
+    QCOMPARE(controller->soundAlpha(), 0.5f);
+    QCOMPARE(controller->soundSetCount(), int(SoundSet::standard().size()));
     QCOMPARE(window->currentFrame().size(), before.size());
     QVERIFY(window->currentFrame() != before);
     QVERIFY(canvasPicture() != canvasBefore);
@@ -176,10 +178,18 @@ class EndToEndTest : public QObject {
 
   void closingTheWindowClosesTheControllerOnce() {
     QVERIFY(window->close());
-    QVERIFY(controller->logger == nullptr);  // deleted last by the controller's close
+    // The controller's close ended every thread and deleted the log last.
+    const std::string closed = readWholeFile(work->file(Logger::kFileName));
+    const std::string end = "\tLogger::~Logger I'll be back!\n";
+    QVERIFY(closed.size() >= end.size());
+    QCOMPARE(closed.substr(closed.size() - end.size()), end);
+    QVERIFY(controller->settled());
+    QVERIFY(controller->panorama() == nullptr);
+    QVERIFY(!controller->soundLoaded());
     window->show();
     QVERIFY(window->close());
     const std::string log = readWholeFile(work->file(Logger::kFileName));
+    QCOMPARE(log, closed);
     QCOMPARE(countLines(log, "\tPanController::close"), 1);
     QCOMPARE(countLines(log, "\tLogger::~Logger I'll be back!"), 1);
   }
