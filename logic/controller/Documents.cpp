@@ -34,7 +34,7 @@ int Documents::openPanorama(const char* path) {
   }
   if (!exists) {
     logger_->log("PanController::openPanorama couldn't open xml-File");
-    listener_->showErrorMessage("XML-Datei existiert nicht oder konnte nicht geoeffnet werden!");
+    listener_->showErrorMessage(PanoramaSession::missingFileMessage(path).c_str());
     return -3;
   }
   logger_->log("PanController::openPanorama file exists");
@@ -50,7 +50,7 @@ int Documents::openPanorama(const char* path) {
     if (!reason.empty()) {
       logger_->logError("PanController::openPanorama, reading the panorama", reason);
     }
-    listener_->showErrorMessage("Fehler beim lesen der XML-Datei!");
+    listener_->showErrorMessage(PanoramaSession::readFailureMessage(path, reason).c_str());
     // The display images were re-created for a pending size change: show
     // what is open at the new size.
     if (resized) {
