@@ -13,11 +13,12 @@ class Picture;
 // - then each picture's usable border (rectangle, crop, fisheye circle) and an
 //   interior grid are mapped into the other picture; every sample that the
 //   other picture sees adds its position on both sides to two bounding boxes.
-//   Border samples lie no further apart in angle than the other picture's
-//   grid step, and each box is padded by two of its own grid steps and one
-//   pixel, so that it holds every pixel of the picture that sees the other
-//   (masks are not looked at: the per-pixel test decides), and clamped to
-//   the picture.
+//   Border samples lie no further apart in angle than the finer grid's
+//   step. The reference's box is padded by two of its grid steps and one
+//   pixel, so that it holds every pixel of the reference that sees the
+//   partner (masks are not looked at: the per-pixel test decides); the
+//   partner's box, which only tells the loader how many partner pixels the
+//   overlap spans, by the same angle. Both are clamped to their pictures.
 // The record holds the two boxes' corners (4 vertices: top-left, top-right,
 // bottom-right, bottom-left). Positions are pixels of a pinhole picture's
 // current image and of a lens photograph's full-size picture; the columns of a
