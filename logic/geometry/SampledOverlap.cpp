@@ -12,8 +12,14 @@
 
 namespace {
 
-// Interior samples along each side of a picture's usable rectangle.
-constexpr int kGrid = 32;
+// Interior samples along each side of a picture's usable rectangle: dense
+// for a pinhole (the view, whose box must hold every pixel that sees the
+// photograph), coarse for a lens photograph (whose pixels cost a distortion
+// inversion each; its border samples and the view's grid find the overlap).
+constexpr int kPinholeGrid = 48;
+constexpr int kLensGrid = 12;
+// The reference's box is padded by this many of its grid steps (and a pixel).
+constexpr double kPadSteps = 1.5;
 // Pieces each border edge is first cut into; each piece is then divided so
 // that its samples lie no further apart in angle than the target.
 constexpr int kCoarsePieces = 32;
@@ -57,6 +63,7 @@ struct Side {
   Vec3 axis;
   double radius = 0.0;  // cone angle around the axis, radians
   double pixelsPerRadian = 0.0;  // near the centre
+  int cells = kPinholeGrid;  // grid cells along each side
   std::vector<Sample> grid;
   double gridAngle = kPi;  // smallest angle between neighbouring grid samples
 };
@@ -119,6 +126,7 @@ Side sideOf(const Picture& picture) {
     s.axis = camera.axis;
     s.radius = coverageRadius(m);
     s.pixelsPerRadian = m.f;
+    s.cells = kLensGrid;
   } else {
     // A pinhole spans its current image at its current pitch; pixel k of
     // either axis shows the ray through position k.
@@ -141,34 +149,35 @@ Side sideOf(const Picture& picture) {
   return s;
 }
 
-// The interior grid (cell centres of kGrid x kGrid cells over the usable
-// rectangle, those inside the area that show a direction) and the smallest
-// angle between neighbours, each sample taking the larger of its two steps.
+// The interior grid (cell centres of n x n cells over the usable rectangle,
+// those inside the area that show a direction) and the smallest angle
+// between neighbours, each sample taking the larger of its two steps.
 void buildGrid(Side* s) {
-  std::vector<Sample> cells(kGrid * kGrid);
-  std::vector<char> valid(kGrid * kGrid, 0);
-  for (int i = 0; i < kGrid; ++i) {
-    for (int j = 0; j < kGrid; ++j) {
-      Sample& sample = cells[i * kGrid + j];
-      sample.column = s->left + (j + 0.5) * (s->right - s->left) / kGrid;
-      sample.row = s->top + (i + 0.5) * (s->bottom - s->top) / kGrid;
-      valid[i * kGrid + j] = insideArea(*s, sample.column, sample.row, 0.0) &&
+  const int n = s->cells;
+  std::vector<Sample> cells(n * n);
+  std::vector<char> valid(n * n, 0);
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      Sample& sample = cells[i * n + j];
+      sample.column = s->left + (j + 0.5) * (s->right - s->left) / n;
+      sample.row = s->top + (i + 0.5) * (s->bottom - s->top) / n;
+      valid[i * n + j] = insideArea(*s, sample.column, sample.row, 0.0) &&
                              directionAt(*s, sample.column, sample.row, &sample.direction);
     }
   }
   s->grid.clear();
   double smallest = kPi;
-  for (int i = 0; i < kGrid; ++i) {
-    for (int j = 0; j < kGrid; ++j) {
-      const int k = i * kGrid + j;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      const int k = i * n + j;
       if (!valid[k]) continue;
       s->grid.push_back(cells[k]);
       double step = 0.0;
-      if (j + 1 < kGrid && valid[k + 1]) {
+      if (j + 1 < n && valid[k + 1]) {
         step = std::max(step, angleBetween(cells[k].direction, cells[k + 1].direction));
       }
-      if (i + 1 < kGrid && valid[k + kGrid]) {
-        step = std::max(step, angleBetween(cells[k].direction, cells[k + kGrid].direction));
+      if (i + 1 < n && valid[k + n]) {
+        step = std::max(step, angleBetween(cells[k].direction, cells[k + n].direction));
       }
       if (step > 0.0) smallest = std::min(smallest, step);
     }
@@ -326,15 +335,15 @@ int sampledOverlap(Picture* partner, Picture* reference, OverlapRecord* record) 
     return -2;
   }
 
-  // The reference's box must hold every pixel that sees the partner: two of
-  // its grid steps hold every such pixel's distance from a sample. The
-  // partner's box only tells the loader how many of the partner's pixels the
-  // overlap spans: it is padded by the same angle.
+  // The reference's box must hold every pixel that sees the partner: each
+  // such pixel lies within a grid step of a shared sample (border samples lie
+  // no further apart). The partner's box only tells the loader how many of
+  // the partner's pixels the overlap spans: it is padded by the same angle.
   int own[4];
   int other[4];
-  boxOf(r, referenceExtent, 2.0 * (r.right - r.left) / kGrid + 1.0,
-        2.0 * (r.bottom - r.top) / kGrid + 1.0, &own[0], &own[1], &own[2], &own[3]);
-  const double partnerPad = 2.0 * target * p.pixelsPerRadian + 1.0;
+  boxOf(r, referenceExtent, kPadSteps * (r.right - r.left) / r.cells + 1.0,
+        kPadSteps * (r.bottom - r.top) / r.cells + 1.0, &own[0], &own[1], &own[2], &own[3]);
+  const double partnerPad = kPadSteps * target * p.pixelsPerRadian + 1.0;
   boxOf(p, partnerExtent, partnerPad, partnerPad, &other[0], &other[1], &other[2], &other[3]);
   auto corners = [](const int* box) {
     return std::vector<int>{box[0], box[2], box[1], box[2], box[1], box[3], box[0], box[3]};

@@ -14,8 +14,8 @@ class Picture;
 //   interior grid are mapped into the other picture; every sample that the
 //   other picture sees adds its position on both sides to two bounding boxes.
 //   Border samples lie no further apart in angle than the finer grid's
-//   step. The reference's box is padded by two of its grid steps and one
-//   pixel, so that it holds every pixel of the reference that sees the
+//   step. The reference's box is padded by one and a half of its grid steps
+//   (a 48 x 48 grid for a pinhole, 12 x 12 for a lens) and one pixel, so that it holds every pixel of the reference that sees the
 //   partner (masks are not looked at: the per-pixel test decides); the
 //   partner's box, which only tells the loader how many partner pixels the
 //   overlap spans, by the same angle. Both are clamped to their pictures.
