@@ -153,3 +153,20 @@ TEST_F(LensOpening, RefusalsKeepTheOpenPanorama) {
   EXPECT_EQ(controller->panoramaPath(), good);
   EXPECT_EQ(controller->panorama()->pictureCount, 4);
 }
+
+// The sound overlay lies over a project's view as over a description's: half
+// transparent, the display is the mean of the view and the sound image.
+TEST_F(LensOpening, SoundOverlayLiesOverTheProjectsView) {
+  const std::vector<ProjectPhoto> photos = fourPhotos();
+  ASSERT_EQ(controller->openPanorama(writeProject(photos, projectText(photos), "p.pto").c_str()), 0);
+  const cv::Mat view = controller->displayImage();
+  ASSERT_EQ(controller->openSoundData(writeOneSoundSet().c_str()), 0);
+  controller->setTransValue(50);
+  const cv::Mat shown = controller->displayImage();
+  ASSERT_EQ(shown.size(), view.size());
+  EXPECT_GT(meanDifference(shown, view), 5.0) << "the sound layer shows";
+  // Another camera: the view and the layer follow it together.
+  controller->setCameraData(0.4, 1.7, 30.0);
+  EXPECT_FALSE(sameImage(controller->displayImage(), shown));
+  EXPECT_EQ(controller->soundSetCount(), 1);
+}
