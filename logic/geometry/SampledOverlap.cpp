@@ -12,19 +12,18 @@
 
 namespace {
 
-// Interior samples along each side of a picture's usable rectangle: dense
-// for a pinhole (the view, whose box must hold every pixel that sees the
-// photograph), coarse for a lens photograph (whose pixels cost a distortion
-// inversion each; its border samples and the view's grid find the overlap).
+// Interior samples along each side of a pinhole's image: dense, as the
+// view's box must hold every pixel that sees the photograph (a lens
+// photograph's grid of GeneralCamera::grid is made once and coarse: its
+// border samples and the view's grid find the overlap).
 constexpr int kPinholeGrid = 48;
-constexpr int kLensGrid = 12;
 // The reference's box is padded by this many of its grid steps (and a pixel).
 constexpr double kPadSteps = 1.5;
-// Pieces each border edge is first cut into; each piece is then divided so
-// that its samples lie no further apart in angle than the target.
+// Pieces each pinhole border edge is first cut into; each piece (and each
+// step between a lens' outline samples) is divided so that its samples lie no
+// further apart in angle than the target.
 constexpr int kCoarsePieces = 32;
 constexpr int kMaxPieceSamples = 64;
-constexpr int kCircleChords = 256;
 // Added to the cone angles against rounding, radians.
 constexpr double kConeSlack = 1e-6;
 // Positions within this distance outside a lens picture's usable area count
@@ -45,54 +44,43 @@ double angleBetween(const Vec3& u, const Vec3& v) {
 // A picture as the sampling sees it: positions in the pixels of its current
 // image (pinhole) or of its full-size picture (lens).
 struct Side {
-  const LensModel* lens = nullptr;
-  Mat3 rotation;
-  PhotoCamera camera;  // pinhole pictures
+  const GeneralCamera* general = nullptr;  // lens photographs
+  PhotoCamera camera;                      // pinhole pictures
   int width = 0;
   int height = 0;
-  // The usable rectangle in positions; a lens circle as well.
+  // The usable rectangle in positions (a pinhole's whole image).
   double left = 0.0;
   double right = 0.0;
   double top = 0.0;
   double bottom = 0.0;
-  bool circle = false;
-  double circleX = 0.0;
-  double circleY = 0.0;
-  double circleRadius = 0.0;
+  int cells = kPinholeGrid;  // grid cells along each side
   bool wraps = false;
   Vec3 axis;
-  double radius = 0.0;  // cone angle around the axis, radians
+  double radius = 0.0;           // cone angle around the axis, radians
   double pixelsPerRadian = 0.0;  // near the centre
-  int cells = kPinholeGrid;  // grid cells along each side
   std::vector<Sample> grid;
   double gridAngle = kPi;  // smallest angle between neighbouring grid samples
 };
 
 bool insideArea(const Side& s, double column, double row, double slack) {
-  if (column < s.left - slack || column > s.right + slack || row < s.top - slack ||
-      row > s.bottom + slack) {
-    return false;
-  }
-  if (!s.circle) return true;
-  const double dx = column - s.circleX;
-  const double dy = row - s.circleY;
-  const double r = s.circleRadius + slack;
-  return dx * dx + dy * dy <= r * r;
+  if (s.general != nullptr) return insideUsableArea(s.general->lens, column, row, slack);
+  return column >= s.left - slack && column <= s.right + slack && row >= s.top - slack &&
+         row <= s.bottom + slack;
 }
 
 // The direction shown at a position of the side; false where none is.
 bool directionAt(const Side& s, double column, double row, Vec3* direction) {
-  if (s.lens == nullptr) return s.camera.directionThrough(column, row, direction);
+  if (s.general == nullptr) return s.camera.directionThrough(column, row, direction);
   Vec3 q;
-  if (!pixelToDirection(*s.lens, column, row, &q)) return false;
-  *direction = cameraToWorld(s.rotation, q);
+  if (!pixelToDirection(s.general->lens, column, row, &q)) return false;
+  *direction = cameraToWorld(s.general->rotation, q);
   return true;
 }
 
 // Where the side sees `direction`, masks not looked at (they only hide part
 // of what a box must hold); false where it does not see it.
 bool seenAt(const Side& s, const Vec3& direction, double* column, double* row) {
-  if (s.lens == nullptr) {
+  if (s.general == nullptr) {
     const CameraAxes& a = s.camera.axes();
     const double e = dot(direction, a.forward);
     if (!(e > 0.0)) return false;
@@ -101,8 +89,13 @@ bool seenAt(const Side& s, const Vec3& direction, double* column, double* row) {
     *row = s.camera.halfHeight() + dot(direction, a.down) * q;
     return insideArea(s, *column, *row, 0.5);
   }
-  return projectToImage(*s.lens, worldToCamera(s.rotation, direction), column, row) &&
+  return projectToImage(s.general->lens, worldToCamera(s.general->rotation, direction), column,
+                        row) &&
          insideArea(s, *column, *row, kEdgeSlack);
+}
+
+Sample inWorld(const GeneralCamera& camera, const LensSample& sample) {
+  return {sample.column, sample.row, cameraToWorld(camera.rotation, sample.direction)};
 }
 
 Side sideOf(const Picture& picture) {
@@ -110,23 +103,18 @@ Side sideOf(const Picture& picture) {
   if (picture.camera) {
     const GeneralCamera& camera = *picture.camera;
     const LensModel& m = camera.lens;
-    s.lens = &m;
-    s.rotation = camera.rotation;
+    s.general = &camera;
     s.width = m.lens.width;
     s.height = m.lens.height;
     s.left = m.left;
     s.right = m.right;
     s.top = m.top;
     s.bottom = m.bottom;
-    s.circle = m.circle;
-    s.circleX = m.circleX;
-    s.circleY = m.circleY;
-    s.circleRadius = m.circleRadius;
+    s.cells = kLensGridCells;
     s.wraps = m.wraps;
     s.axis = camera.axis;
     s.radius = coverageRadius(m);
     s.pixelsPerRadian = m.f;
-    s.cells = kLensGrid;
   } else {
     // A pinhole spans its current image at its current pitch; pixel k of
     // either axis shows the ray through position k.
@@ -149,94 +137,94 @@ Side sideOf(const Picture& picture) {
   return s;
 }
 
-// The interior grid (cell centres of n x n cells over the usable rectangle,
-// those inside the area that show a direction) and the smallest angle
-// between neighbours, each sample taking the larger of its two steps.
+// The interior grid and the smallest angle between neighbours (each sample
+// taking the larger of its two steps): a lens' own, turned into the world;
+// for a pinhole the cell centres of n x n cells over its image.
 void buildGrid(Side* s) {
+  s->grid.clear();
+  if (s->general != nullptr) {
+    for (const LensSample& sample : s->general->grid) s->grid.push_back(inWorld(*s->general, sample));
+    s->gridAngle = s->general->gridAngle;
+    return;
+  }
   const int n = s->cells;
   std::vector<Sample> cells(n * n);
-  std::vector<char> valid(n * n, 0);
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) {
       Sample& sample = cells[i * n + j];
       sample.column = s->left + (j + 0.5) * (s->right - s->left) / n;
       sample.row = s->top + (i + 0.5) * (s->bottom - s->top) / n;
-      valid[i * n + j] = insideArea(*s, sample.column, sample.row, 0.0) &&
-                             directionAt(*s, sample.column, sample.row, &sample.direction);
+      s->camera.directionThrough(sample.column, sample.row, &sample.direction);
     }
   }
-  s->grid.clear();
   double smallest = kPi;
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) {
       const int k = i * n + j;
-      if (!valid[k]) continue;
       s->grid.push_back(cells[k]);
       double step = 0.0;
-      if (j + 1 < n && valid[k + 1]) {
-        step = std::max(step, angleBetween(cells[k].direction, cells[k + 1].direction));
-      }
-      if (i + 1 < n && valid[k + n]) {
-        step = std::max(step, angleBetween(cells[k].direction, cells[k + n].direction));
-      }
+      if (j + 1 < n) step = std::max(step, angleBetween(cells[k].direction, cells[k + 1].direction));
+      if (i + 1 < n) step = std::max(step, angleBetween(cells[k].direction, cells[k + n].direction));
       if (step > 0.0) smallest = std::min(smallest, step);
     }
   }
   s->gridAngle = smallest;
 }
 
-// Adds samples along the straight path from (c0, r0) to (c1, r1), its ends
-// included: `pieces` equal pieces, each divided so that its samples lie no
-// further apart in angle than `target` (as far as kMaxPieceSamples allow);
-// only positions inside the area that show a direction.
-void sampleEdge(const Side& s, double c0, double r0, double c1, double r1, int pieces,
-                double target, std::vector<Sample>* out) {
-  Sample previous;
-  bool havePrevious = false;
-  for (int piece = 0; piece <= pieces; ++piece) {
-    Sample sample;
-    const double t = static_cast<double>(piece) / pieces;
-    sample.column = c0 + t * (c1 - c0);
-    sample.row = r0 + t * (r1 - r0);
-    const bool good = insideArea(s, sample.column, sample.row, kEdgeSlack) &&
-                      directionAt(s, sample.column, sample.row, &sample.direction);
-    if (good && havePrevious) {
-      const double angle = angleBetween(previous.direction, sample.direction);
-      const int steps = std::clamp(static_cast<int>(std::ceil(angle / target)), 1, kMaxPieceSamples);
-      for (int k = 1; k < steps; ++k) {
-        Sample between;
-        const double u = static_cast<double>(k) / steps;
-        between.column = previous.column + u * (sample.column - previous.column);
-        between.row = previous.row + u * (sample.row - previous.row);
-        if (insideArea(s, between.column, between.row, kEdgeSlack) &&
-            directionAt(s, between.column, between.row, &between.direction)) {
-          out->push_back(between);
-        }
-      }
+// Adds the samples between `previous` and `next` (positions on a straight
+// path, both already sampled) that keep neighbours no further apart in angle
+// than `target` (as far as kMaxPieceSamples allow), then `next`; only
+// positions inside the area that show a direction.
+void sampleBetween(const Side& s, const Sample& previous, const Sample& next, double target,
+                   std::vector<Sample>* out) {
+  const double angle = angleBetween(previous.direction, next.direction);
+  const int steps = std::clamp(static_cast<int>(std::ceil(angle / target)), 1, kMaxPieceSamples);
+  for (int k = 1; k < steps; ++k) {
+    Sample between;
+    const double u = static_cast<double>(k) / steps;
+    between.column = previous.column + u * (next.column - previous.column);
+    between.row = previous.row + u * (next.row - previous.row);
+    if (insideArea(s, between.column, between.row, kEdgeSlack) &&
+        directionAt(s, between.column, between.row, &between.direction)) {
+      out->push_back(between);
     }
-    if (good) out->push_back(sample);
-    previous = sample;
-    havePrevious = good;
   }
+  out->push_back(next);
 }
 
-// The usable border: the rectangle's edges (where they lie inside a circle)
-// and a circle (where it lies inside the rectangle).
+// The usable border, its samples no further apart in angle than `target`: a
+// lens' outline (made once, divided further only where the target asks), a
+// pinhole's four image edges.
 std::vector<Sample> borderSamples(const Side& s, double target) {
   std::vector<Sample> out;
-  sampleEdge(s, s.left, s.top, s.right, s.top, kCoarsePieces, target, &out);
-  sampleEdge(s, s.right, s.top, s.right, s.bottom, kCoarsePieces, target, &out);
-  sampleEdge(s, s.right, s.bottom, s.left, s.bottom, kCoarsePieces, target, &out);
-  sampleEdge(s, s.left, s.bottom, s.left, s.top, kCoarsePieces, target, &out);
-  if (s.circle) {
-    // Straight chords just inside the circle, each divided as finely as the
-    // target asks.
-    const double r = s.circleRadius * (1.0 - 1e-9);
-    for (int k = 0; k < kCircleChords; ++k) {
-      const double a0 = k * kTwoPi / kCircleChords;
-      const double a1 = (k + 1) * kTwoPi / kCircleChords;
-      sampleEdge(s, s.circleX + r * std::cos(a0), s.circleY + r * std::sin(a0),
-                 s.circleX + r * std::cos(a1), s.circleY + r * std::sin(a1), 1, target, &out);
+  if (s.general != nullptr) {
+    for (const std::vector<LensSample>& run : s.general->outline) {
+      Sample previous = inWorld(*s.general, run.front());
+      out.push_back(previous);
+      for (std::size_t k = 1; k < run.size(); ++k) {
+        const Sample next = inWorld(*s.general, run[k]);
+        sampleBetween(s, previous, next, target, &out);
+        previous = next;
+      }
+    }
+    return out;
+  }
+  const double xs[5] = {s.left, s.right, s.right, s.left, s.left};
+  const double ys[5] = {s.top, s.top, s.bottom, s.bottom, s.top};
+  for (int edge = 0; edge < 4; ++edge) {
+    Sample previous;
+    for (int piece = 0; piece <= kCoarsePieces; ++piece) {
+      const double t = static_cast<double>(piece) / kCoarsePieces;
+      Sample sample;
+      sample.column = xs[edge] + t * (xs[edge + 1] - xs[edge]);
+      sample.row = ys[edge] + t * (ys[edge + 1] - ys[edge]);
+      s.camera.directionThrough(sample.column, sample.row, &sample.direction);
+      if (piece == 0) {
+        out.push_back(sample);
+      } else {
+        sampleBetween(s, previous, sample, target, &out);
+      }
+      previous = sample;
     }
   }
   return out;
