@@ -112,10 +112,17 @@ bool projectToImage(const LensModel& m, const Vec3& q, double* column, double* r
     }
   }
   if (m.distorted) {
-    const double rho = std::sqrt(x * x + y * y) * m.invNorm;
-    if (!(rho < m.rhoMax)) return false;
+    // The factor a rho^3 + b rho^2 + c rho + d0 as (a rho^2 + c) rho +
+    // (b rho^2 + d0): both brackets are formed while the square root is
+    // taken, so that only one multiply and add wait for it (this runs for
+    // every view pixel a photograph may cover).
     const Lens& l = m.lens;
-    const double factor = ((l.a * rho + l.b) * rho + l.c) * rho + m.d0;
+    const double rhoSquared = (x * x + y * y) * (m.invNorm * m.invNorm);
+    const double even = l.b * rhoSquared + m.d0;
+    const double odd = l.a * rhoSquared + l.c;
+    const double rho = std::sqrt(rhoSquared);
+    if (!(rho < m.rhoMax)) return false;
+    const double factor = odd * rho + even;
     x *= factor;
     y *= factor;
   }

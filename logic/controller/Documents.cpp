@@ -43,7 +43,7 @@ int Documents::openPanorama(const char* path) {
     const std::string reason = describeFileProblem(problem, named);
     logger_->log("PanController::openPanorama couldn't open xml-File");
     logger_->logError("PanController::openPanorama, opening the file", reason);
-    showRefusal("XML-Datei existiert nicht oder konnte nicht geoeffnet werden!", reason);
+    showRefusal(PanoramaSession::missingFileMessage(path).c_str(), reason);
     return -3;
   }
   logger_->log("PanController::openPanorama file exists");
@@ -59,7 +59,7 @@ int Documents::openPanorama(const char* path) {
     if (!reason.empty()) {
       logger_->logError("PanController::openPanorama, reading the panorama", reason);
     }
-    showRefusal("Fehler beim lesen der XML-Datei!", reason);
+    showRefusal(PanoramaSession::readFailureMessage(path).c_str(), reason);
     // The display images were re-created for a pending size change: show
     // what is open at the new size.
     if (resized) {

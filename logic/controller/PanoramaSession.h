@@ -9,6 +9,11 @@ class PicLoader;
 class PicManager;
 class Puzzler;
 
+// The kinds of file a panorama is opened from, told by the file name's
+// ending: ".pto" (any case) a stitcher project, ".jpg" or ".jpeg" (any case)
+// a 360-degree photograph, anything else the XML description.
+enum class PanoramaSource { Description, Project, Photo360 };
+
 // The objects of one open panorama: its pictures, the overlap determination,
 // the view assembler and the loader. A session is built whole beside the
 // open one and replaces it only once it has been read.
@@ -16,9 +21,17 @@ class PanoramaSession {
  public:
   ~PanoramaSession();
 
-  // Reads the panorama at `path` and builds its view assembler (which writes
-  // the weight image). nullptr on failure, with the reason for the log in
-  // *reason (may stay empty).
+  static PanoramaSource sourceOf(const char* path);
+  // The message the user reads when the file at `path` is missing or cannot
+  // be opened, and when it cannot be read as a panorama (`reason`: the
+  // reader's German reason, shown as a second paragraph; the description's
+  // message stays as it always was).
+  static std::string missingFileMessage(const char* path);
+  static std::string readFailureMessage(const char* path);
+
+  // Reads the panorama at `path` by its source and builds its view assembler
+  // (which writes the weight image). nullptr on failure, with the reason in
+  // *reason (may stay empty; German for projects and 360-degree photographs).
   static std::unique_ptr<PanoramaSession> read(const char* path, std::string* reason);
   // Creates the loader and computes the overlaps of all pairs: the session
   // is then ready for views.
@@ -28,10 +41,20 @@ class PanoramaSession {
   std::string infoText() const;
 
   std::string path;
+  PanoramaSource source = PanoramaSource::Description;
+  // The information text of a project or a 360-degree photograph (made when
+  // it is read); the description's is made from its lens and sensor.
+  std::string sourceInfo;
   std::unique_ptr<PicManager> pictures;
   std::unique_ptr<APrioriOverlapper> overlapper;
   std::unique_ptr<Puzzler> assembler;
   // Shared with the free threads, which may still be freeing when the
   // session goes (they are waited for all the same).
   std::shared_ptr<PicLoader> loader;
+
+ private:
+  // The pictures of a stitcher project or a 360-degree photograph: a
+  // PicManager status, with the German reason on failure.
+  int readProject(const char* file, std::string* reason);
+  int readPhoto360(const char* file, std::string* reason);
 };

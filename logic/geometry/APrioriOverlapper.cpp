@@ -1,6 +1,7 @@
 #include "geometry/APrioriOverlapper.h"
 
 #include "camera/Frame.h"
+#include "geometry/SampledOverlap.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 
@@ -13,6 +14,22 @@ constexpr double kFrontLimit = 1e-11;
 // only come from rounding, and records never hold more.
 constexpr int kMaxRecordVertices = 8;
 
+// Appends `record` to the reference's list and, with `symmetric`, its mirror
+// to the partner's.
+void store(OverlapRecord record, Picture* partner, Picture* reference, bool symmetric) {
+  if (symmetric) {
+    OverlapRecord mirrored;
+    mirrored.count = record.count;
+    mirrored.partner = reference;
+    mirrored.ownPoints = record.partnerPoints;
+    mirrored.partnerPoints = record.ownPoints;
+    reference->overlaps.push_back(std::move(record));
+    partner->overlaps.push_back(std::move(mirrored));
+  } else {
+    reference->overlaps.push_back(std::move(record));
+  }
+}
+
 }  // namespace
 
 int APrioriOverlapper::overlapPair(Picture* partner, Picture* reference) {
@@ -20,6 +37,16 @@ int APrioriOverlapper::overlapPair(Picture* partner, Picture* reference) {
 }
 
 int APrioriOverlapper::overlap(Picture* partner, Picture* reference, bool symmetric) {
+  if (partner->camera || reference->camera) {
+    // A lens photograph is no pyramid: its overlaps are sampled.
+    OverlapRecord record;
+    const int result = sampledOverlap(partner, reference, &record);
+    if (result == 0) {
+      store(std::move(record), partner, reference, symmetric);
+    }
+    return result;
+  }
+
   int referenceWidth = 0;
   int referenceHeight = 0;
   double referencePitch = 0.0;
@@ -75,17 +102,7 @@ int APrioriOverlapper::overlap(Picture* partner, Picture* reference, bool symmet
                  &record.partnerPoints[2 * i], &record.partnerPoints[2 * i + 1]);
   }
 
-  if (symmetric) {
-    OverlapRecord mirrored;
-    mirrored.count = count;
-    mirrored.partner = reference;
-    mirrored.ownPoints = record.partnerPoints;
-    mirrored.partnerPoints = record.ownPoints;
-    reference->overlaps.push_back(std::move(record));
-    partner->overlaps.push_back(std::move(mirrored));
-  } else {
-    reference->overlaps.push_back(std::move(record));
-  }
+  store(std::move(record), partner, reference, symmetric);
   return 0;
 }
 

@@ -12,14 +12,25 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "base/ParallelFor.h"
+#include "camera/GeneralCamera.h"
+#include "camera/LensMapping.h"
 #include "camera/PhotoCamera.h"
+#include "geometry/PhotoDrawing.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 
 namespace {
 
-// Every accumulator float starts here, so that an unreached pixel divides to 1.
+// Every accumulator float starts here, so that an unreached pixel divides to
+// 1 (the background (1, 1, 1)). The description's panoramas keep their start
+// and its slight fade where the Gaussian weights are tiny; lens panoramas
+// start far below their smallest weight (1e-3), so that every covered pixel
+// shows its photographs at full strength.
 constexpr float kAccumulatorStart = 0.0001f;
+constexpr float kLensAccumulatorStart = 1e-20f;
+
+// Largest side of a lens panorama's weight image.
+constexpr int kLensWeightImageSize = 1024;
 
 // Each thread of an assembly draws at least this many view pixels.
 constexpr long kMinPixelsPerThread = 1L << 15;
@@ -38,58 +49,14 @@ float profileCornerWeight(const std::string& kind) {
   return 0.0f;
 }
 
-// One photograph of an assembly: what it holds and everything the per-pixel
-// loop needs about it, computed once.
-struct Job {
-  Picture* photo = nullptr;
-  cv::Mat image;
-  const float* weights = nullptr;  // the full-size map
-  std::vector<int> weightColumn;   // per photograph column: map column
-  std::vector<int> weightRow;      // per photograph row: map row * map width
-  PhotoCamera camera;              // the photograph at its current image size
-  // Rows of the coefficient matrix: the ray's components along the
-  // photograph's right, down and forward axes as linear forms of (dx, dy, fv).
-  double ca[3] = {};
-  double cb[3] = {};
-  double ce[3] = {};
-  int columnFrom = 0;
-  int columnTo = 0;  // inclusive
-  int rowFrom = 0;   // view rows [rowFrom, rowTo): the overlap box's rows, its last included
-  int rowTo = 0;
-};
-
-// Adds the photograph's samples to the accumulator rows [rowFrom, rowTo).
-void drawRows(const Job& s, int rowFrom, int rowTo, int viewWidth, double halfViewWidth,
-              double halfViewHeight, double fv, float* accumulator) {
-  for (int y = rowFrom; y < rowTo; ++y) {
-    const double dy = y - halfViewHeight;
-    const double a0 = s.ca[1] * dy + s.ca[2] * fv;
-    const double b0 = s.cb[1] * dy + s.cb[2] * fv;
-    const double e0 = s.ce[1] * dy + s.ce[2] * fv;
-    float* cell = accumulator + 4 * (static_cast<long>(y) * viewWidth + s.columnFrom);
-    for (int x = s.columnFrom; x <= s.columnTo; ++x, cell += 4) {
-      const double dx = x - halfViewWidth;
-      double column = 0.0;
-      double row = 0.0;
-      if (!s.camera.project(s.ca[0] * dx + a0, s.cb[0] * dx + b0, s.ce[0] * dx + e0, &column,
-                            &row)) {
-        continue;
-      }
-      const int ci = static_cast<int>(column);
-      const int ri = static_cast<int>(row);
-      const float weight = s.weights[s.weightRow[ri] + s.weightColumn[ci]];
-      const std::uint8_t* pixel = s.image.ptr<std::uint8_t>(ri) + 3 * ci;
-#if defined(__SSE2__)
-      // The four sums at once; each lane rounds exactly as the scalar
-      // multiply and add would (the fourth lane adds 1 x weight).
-      const __m128 sample = _mm_cvtepi32_ps(_mm_setr_epi32(pixel[0], pixel[1], pixel[2], 1));
-      _mm_storeu_ps(cell, _mm_add_ps(_mm_loadu_ps(cell), _mm_mul_ps(sample, _mm_set1_ps(weight))));
-#else
-      cell[0] += pixel[0] * weight;
-      cell[1] += pixel[1] * weight;
-      cell[2] += pixel[2] * weight;
-      cell[3] += weight;
-#endif
+// The job's coefficient rows: the photograph's axes against the view's.
+void coefficients(const PhotoCamera& camera, const Vec3* viewAxes, DrawJob* job) {
+  const CameraAxes& axes = camera.axes();
+  const Vec3 photoAxes[3] = {axes.right, axes.down, axes.forward};
+  double* rows[3] = {job->ca, job->cb, job->ce};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      rows[i][j] = dot(photoAxes[i], viewAxes[j]);
     }
   }
 }
@@ -124,8 +91,31 @@ Puzzler::Puzzler(const std::string& weightKind, PicManager* panorama) : weightKi
   }
   w0 = first->fullWidth;
   h0 = first->fullHeight;
-  buildWeightMap();
+  if (first->camera) {
+    lensSession = true;
+    buildLensWeightImage(*first->camera);
+  } else {
+    buildWeightMap();
+  }
   saveWeightMap();
+}
+
+void Puzzler::buildLensWeightImage(const GeneralCamera& camera) {
+  const int longer = std::max(w0, h0);
+  const double scale = longer > kLensWeightImageSize ? double(kLensWeightImageSize) / longer : 1.0;
+  const int fullWidth = w0;
+  const int fullHeight = h0;
+  w0 = std::max(1, static_cast<int>(std::lround(fullWidth * scale)));
+  h0 = std::max(1, static_cast<int>(std::lround(fullHeight * scale)));
+  weightMap.assign(static_cast<std::size_t>(w0) * h0, 0.0f);
+  for (int row = 0; row < h0; ++row) {
+    const double y = (row + 0.5) * fullHeight / h0;
+    for (int column = 0; column < w0; ++column) {
+      const double x = (column + 0.5) * fullWidth / w0;
+      weightMap[static_cast<std::size_t>(row) * w0 + column] =
+          static_cast<float>(blendWeight(camera.lens, x, y));
+    }
+  }
 }
 
 void Puzzler::buildWeightMap() {
@@ -197,10 +187,10 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   // then the view is drawn in bands of rows, each band adding the
   // photographs in list order, so every cell sums exactly as one pass per
   // photograph would.
-  std::vector<Job> jobs;
+  std::vector<DrawJob> jobs;
   jobs.reserve(static_cast<std::size_t>(count));
   auto releaseAll = [&] {
-    for (Job& job : jobs) {
+    for (DrawJob& job : jobs) {
       job.photo->unlock(this);
       job.photo->releaseImage();
     }
@@ -214,7 +204,7 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     if (!photo->tryLock(this)) {
       continue;  // another assembly is drawing it
     }
-    Job job;
+    DrawJob job;
     job.photo = photo;
     job.image = photo->acquireImage();
 
@@ -248,17 +238,21 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       return;
     }
 
-    if (columnMin <= columnMax && rowMin <= rowMax && width > 1 && height > 1 && pitch > 0.0) {
+    if (photo->camera && columnMin <= columnMax && rowMin <= rowMax && width > 0 && height > 0 &&
+        !job.image.empty()) {
+      job.general = photo->camera;
+      job.camera =
+          PhotoCamera::lensCamera(&job.general->lens, job.general->rotation, width, height);
+      coefficients(job.camera, viewAxes, &job);
+      job.columnFrom = columnMin;
+      job.columnTo = columnMax;
+      job.rowFrom = rowMin;
+      job.rowTo = rowMax + 1;
+    } else if (!photo->camera && columnMin <= columnMax && rowMin <= rowMax && width > 1 &&
+               height > 1 && pitch > 0.0) {
       job.camera = PhotoCamera::pinhole(photo->altitude, photo->azimuth,
                                         photo->focalLength / pitch, width, height);
-      const CameraAxes& axes = job.camera.axes();
-      const Vec3 photoAxes[3] = {axes.right, axes.down, axes.forward};
-      double* rows[3] = {job.ca, job.cb, job.ce};
-      for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-          rows[i][j] = dot(photoAxes[i], viewAxes[j]);
-        }
-      }
+      coefficients(job.camera, viewAxes, &job);
       job.columnFrom = columnMin;
       job.columnTo = columnMax;
       buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, 1, &job.weightColumn);
@@ -277,15 +271,24 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   accumulator_.resize(4 * static_cast<std::size_t>(viewWidth) * viewHeight);
   float* const accumulator = accumulator_.data();
 
+  const ViewRays rays{viewWidth, halfViewWidth, halfViewHeight, fv};
+  const float start = lensSession ? kLensAccumulatorStart : kAccumulatorStart;
+  // Lens panoramas round to the nearest level, so that a pixel seen by one
+  // photograph shows its value; the description's truncate as they always did.
+  const float rounding = lensSession ? 0.5f : 0.0f;
   auto drawBand = [&](int from, int to) {
     std::fill(accumulator + 4 * static_cast<std::size_t>(from) * viewWidth,
-              accumulator + 4 * static_cast<std::size_t>(to) * viewWidth, kAccumulatorStart);
-    for (const Job& job : jobs) {
+              accumulator + 4 * static_cast<std::size_t>(to) * viewWidth, start);
+    for (const DrawJob& job : jobs) {
       const int rowFrom = std::max(job.rowFrom, from);
       const int rowTo = std::min(job.rowTo, to);
-      if (rowFrom < rowTo) {
-        drawRows(job, rowFrom, rowTo, viewWidth, halfViewWidth, halfViewHeight, fv,
-                 accumulator);
+      if (rowFrom >= rowTo) {
+        continue;
+      }
+      if (job.general) {
+        drawLensRows(job, rowFrom, rowTo, rays, accumulator);
+      } else {
+        drawPinholeRows(job, rowFrom, rowTo, rays, accumulator);
       }
     }
     for (int row = from; row < to; ++row) {
@@ -296,7 +299,8 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
         // One division for the three channel sums (lane by lane, as
         // scalar), truncated toward zero and saturated to 0 ... 255.
         const __m128 sums = _mm_loadu_ps(cell);
-        const __m128i values = _mm_cvttps_epi32(_mm_div_ps(sums, _mm_set1_ps(cell[3])));
+        const __m128i values = _mm_cvttps_epi32(
+            _mm_add_ps(_mm_div_ps(sums, _mm_set1_ps(cell[3])), _mm_set1_ps(rounding)));
         alignas(16) int lanes[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes), values);
         for (int i = 0; i < 3; ++i) {
@@ -304,7 +308,7 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
         }
 #else
         for (int i = 0; i < 3; ++i) {
-          const int value = static_cast<int>(cell[i] / cell[3]);
+          const int value = static_cast<int>(cell[i] / cell[3] + rounding);
           pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
         }
 #endif

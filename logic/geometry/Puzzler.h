@@ -7,13 +7,24 @@
 
 class PicManager;
 class Picture;
+struct GeneralCamera;
 
 // Paints the view from the photographs that overlap it, blending every
 // photograph that covers a pixel with its weight at the sampled point.
+//
+// The description's photographs (pinholes) share one Gaussian weight map.
+// A lens panorama (a stitcher project or a 360-degree photograph: picture 0
+// has a general camera) weights each sample with its lens' blendWeight,
+// corrects its brightness to the panorama's exposure and lets include masks
+// win; it starts its sums far below the smallest weight and rounds, so that
+// every direction a photograph covers shows it at full strength and every
+// other the background (1, 1, 1).
 class Puzzler {
  public:
   // Builds the weight map for the full size of picture 0 and writes it as
-  // "LUT.jpg" in the working directory. Throws std::invalid_argument when the
+  // "LUT.jpg" in the working directory; for a lens panorama the weight image
+  // is picture 0's blend weights at its size, scaled down to at most 1024
+  // pixels on the longer side. Throws std::invalid_argument when the
   // panorama has no picture 0.
   Puzzler(const std::string& weightKind, PicManager* panorama);
 
@@ -29,7 +40,12 @@ class Puzzler {
   // Writes the map as an 8-bit grey image "LUT.jpg" (255 x weight, truncated).
   void saveWeightMap() const;
 
+  // Fills weightMap (w0 x h0, scaled down as the constructor says) with the
+  // blend weights of `camera`'s lens at the pixel centres.
+  void buildLensWeightImage(const GeneralCamera& camera);
+
   std::string weightKind;
+  bool lensSession = false;
   std::vector<float> weightMap;  // w0 x h0, row-major
   int w0 = 0;
   int h0 = 0;

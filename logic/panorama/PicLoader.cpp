@@ -20,6 +20,12 @@ namespace {
 
 constexpr std::size_t kLogBuffer = 1000;
 
+// full * scale rounded up, within 0 ... INT_MAX.
+int targetExtentOf(int full, double scale) {
+  const double extent = std::ceil(full * scale - 1e-9);
+  return extent >= INT_MAX ? INT_MAX : extent <= 0.0 ? 0 : static_cast<int>(extent);
+}
+
 // Smallest and largest x and y of the first `count` (column, row) pairs.
 struct Box {
   std::int64_t width = 0;
@@ -76,6 +82,13 @@ int PicLoader::targetExtent(int fullExtent, std::int64_t viewExtent, std::int64_
   return static_cast<int>(target);
 }
 
+double PicLoader::steadyScale(double scale) {
+  if (!(scale > 0.0 && scale < 1.0)) {
+    return scale;
+  }
+  return std::max(scale, std::exp2(std::ceil(8.0 * std::log2(scale) - 1e-9) / 8.0));
+}
+
 void PicLoader::loadNeededPictures(Picture* view, bool force) {
   if (locked.exchange(true)) {
     logLine("PicLoader::loadNeededPictures LOCKED");
@@ -112,8 +125,18 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
     }
     const Box viewBox = boundingBox(record.ownPoints, count);
     const Box photoBox = boundingBox(record.partnerPoints, count);
-    const int targetWidth = targetExtent(partner->fullWidth, viewBox.width, photoBox.width);
-    const int targetHeight = targetExtent(partner->fullHeight, viewBox.height, photoBox.height);
+    int targetWidth = targetExtent(partner->fullWidth, viewBox.width, photoBox.width);
+    int targetHeight = targetExtent(partner->fullHeight, viewBox.height, photoBox.height);
+    if (partner->camera) {
+      // A lens photograph (its boxes sampled, its partner points full-size
+      // pixels) gets one scale for both axes: the larger one the view asks
+      // for, in steps.
+      const double scale = steadyScale(
+          std::max(static_cast<double>(targetWidth) / std::max(1, partner->fullWidth),
+                   static_cast<double>(targetHeight) / std::max(1, partner->fullHeight)));
+      targetWidth = targetExtentOf(partner->fullWidth, scale);
+      targetHeight = targetExtentOf(partner->fullHeight, scale);
+    }
     if (force) {
       partner->keepCurrent = false;
     }

@@ -165,3 +165,30 @@ Picture* PicManager::findById(int wanted) const {
   }
   return nullptr;
 }
+
+int PicManager::openPictures(std::vector<std::unique_ptr<Picture>> all,
+                             const std::vector<std::string>& files) {
+  const int n = static_cast<int>(all.size());
+  setPictures(std::move(all));
+  status = kRead;
+  error.clear();
+  int threads = previewThreads > 0 ? previewThreads
+                                   : static_cast<int>(std::thread::hardware_concurrency());
+  threads = std::clamp(threads, 1, std::max(1, n));
+  const int unreadable =
+      n > 0 && static_cast<int>(files.size()) == n ? buildPreviews(pictures, files, threads) : 0;
+  if (unreadable >= 0) {
+    const Picture* picture = unreadable < n ? pictures[unreadable].get() : nullptr;
+    error = picture == nullptr
+                ? "Die Fotos fehlen."
+                : "Das Foto " + files[unreadable] + " kann nicht als Bild von " +
+                      std::to_string(picture->fullWidth) + " x " +
+                      std::to_string(picture->fullHeight) + " Pixeln gelesen werden.";
+    pictures.clear();
+    reindex();
+    count = 0;
+    pictureCount = 0;
+    status = kPictureUnreadable;
+  }
+  return status;
+}

@@ -34,6 +34,13 @@ class PicManager {
   // Takes `all` as the collection (already in ID order) and indexes it.
   void setPictures(std::vector<std::unique_ptr<Picture>> all);
 
+  // Opens a panorama made elsewhere (a stitcher project, a 360-degree
+  // photograph): takes `all` (IDs 0 ... n-1 in that order, n >= 1) as the
+  // collection and builds every preview from files[i], as openPanorama does.
+  // Returns kRead, or kPictureUnreadable with a German reason in `error` and
+  // the collection emptied when a photograph cannot be read at its size.
+  int openPictures(std::vector<std::unique_ptr<Picture>> all, const std::vector<std::string>& files);
+
   int focalLength = 0;
   std::string lensName;
   double sensorWidth = 0.0;

@@ -1,5 +1,6 @@
 #include "panorama/Picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -7,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "camera/CamData.h"
+#include "camera/GeneralCamera.h"
 
 namespace {
 
@@ -50,6 +52,25 @@ std::unique_ptr<Picture> Picture::forCamera(const CamData& camera) {
   return view;
 }
 
+int Picture::lensPreviewSize(double longerDegrees, int longerPixels) {
+  double wanted = kLensPreviewPixelsPerDegree * longerDegrees;
+  if (!(wanted >= kPreviewSize)) {
+    wanted = kPreviewSize;  // also for a field that is not a number
+  }
+  const int size = static_cast<int>(std::lround(std::min<double>(wanted, kMaxLensPreviewSize)));
+  return std::max(1, std::min(size, longerPixels));
+}
+
+void Picture::setGeneralCamera(std::shared_ptr<const GeneralCamera> general) {
+  Lock lock(mutex_);
+  camera = std::move(general);
+  if (camera) {
+    previewSize = lensPreviewSize(longerSideDegrees(camera->lens.lens), std::max(fullWidth, fullHeight));
+  } else {
+    previewSize = kPreviewSize;
+  }
+}
+
 void Picture::setPitch(double pitch) {
   Lock lock(mutex_);
   pixelPitch = basePitch = pitch;
@@ -91,6 +112,8 @@ std::unique_ptr<Picture> Picture::copyWithoutImages() const {
   copy->fullWidth = fullWidth;
   copy->fullHeight = fullHeight;
   copy->basePitch = basePitch;
+  copy->previewSize = previewSize;
+  copy->camera = camera;
   copy->overlaps = overlaps;
   return copy;
 }
@@ -212,7 +235,9 @@ void Picture::applyRequestedScale() {
 bool Picture::decodeFile(const std::string& path, cv::Mat* out) {
   ++fileReads;
   try {
-    cv::Mat loaded = cv::imread(path, cv::IMREAD_COLOR);
+    // A lens photograph's positions are those of its pixels as stored.
+    const int flags = camera ? cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION : cv::IMREAD_COLOR;
+    cv::Mat loaded = cv::imread(path, flags);
     // A file whose size differs from the description would make every
     // later pixel lookup wrong (or out of bounds): treat it as unreadable.
     if (!loaded.empty() && (loaded.cols != fullWidth || loaded.rows != fullHeight)) {
@@ -279,7 +304,7 @@ void Picture::makePreview() {
     return;
   }
   const int longer = fullWidth > fullHeight ? fullWidth : fullHeight;
-  previewScale = static_cast<double>(kPreviewSize) / longer;
+  previewScale = static_cast<double>(previewSize) / longer;
   previewWidth = static_cast<int>(std::floor(fullWidth * previewScale + 0.5));
   previewHeight = static_cast<int>(std::floor(fullHeight * previewScale + 0.5));
   if (requestScale(previewWidth, previewHeight, &held)) {

@@ -11,12 +11,14 @@
 #include "panorama/OverlapRecord.h"
 
 struct CamData;
+struct GeneralCamera;
 
 // A photograph of the panorama (id 0 ... n-1), a view computed from the
 // photographs (id -1) or a copy made for the free thread (id -2).
 //
-// A photograph always keeps a small preview (at most 100 pixels on the longer
-// side). A larger image, scaled to what the view needs, is loaded from the
+// A photograph always keeps a small preview (100 pixels on the longer side,
+// more for a lens photograph that spans a wide field: see lensPreviewSize).
+// A larger image, scaled to what the view needs, is loaded from the
 // file on demand and dropped back to the preview when its last holder
 // releases it. `image` may share its pixels with `preview` (same data
 // pointer): then the preview is current.
@@ -32,6 +34,16 @@ class Picture {
   // Millimetres per pixel of every photograph at full size (1 / 127.4).
   static constexpr double kPhotoPitch = 0.007849293563579277;
   static constexpr int kPreviewSize = 100;
+  // Previews of lens photographs (stitcher projects, 360-degree photographs)
+  // get about two pixels per degree of the field their longer side spans, so
+  // that the quick view of a photograph covering much of the sphere stays
+  // readable: at least kPreviewSize, at most kMaxLensPreviewSize pixels on the
+  // longer side, and never more than the photograph has.
+  static constexpr double kLensPreviewPixelsPerDegree = 2.0;
+  static constexpr int kMaxLensPreviewSize = 1024;
+  // The preview's longer side for a lens photograph whose longer side has
+  // `longerPixels` pixels spanning `longerDegrees` degrees.
+  static int lensPreviewSize(double longerDegrees, int longerPixels);
 
   Picture(int id, int width, int height, double focalLength, double sensorWidth,
           double sensorHeight, double altitude, double azimuth, float extra2, double extra1);
@@ -71,6 +83,12 @@ class Picture {
   // floor(length / pixelPitch + 0.5)
   int lengthToPixels(double length) const;
 
+  // Makes this a lens photograph: `camera` (whose lens has this picture's
+  // full size) projects it, its preview gets lensPreviewSize, and its file is
+  // decoded as stored (an EXIF orientation is not applied: the camera's
+  // pixel positions are the stored ones). Call before setFile.
+  void setGeneralCamera(std::shared_ptr<const GeneralCamera> camera);
+
   // Consistent snapshot of the current pixel size and pitch.
   void currentSize(int* width, int* height, double* pitch) const;
   // The current image is the preview (also when both are empty).
@@ -100,6 +118,11 @@ class Picture {
   double previewScale = 1.0;
   int previewWidth;
   int previewHeight;
+  int previewSize = kPreviewSize;  // the preview's longer side
+  // The camera of a lens photograph; null for the XML description's
+  // photographs (pinholes described by altitude, azimuth, focal length and
+  // sensor) and for views.
+  std::shared_ptr<const GeneralCamera> camera;
   std::atomic<bool> inUse{false};
   std::atomic<const void*> inUseBy{nullptr};
   std::atomic<bool> keepCurrent{false};

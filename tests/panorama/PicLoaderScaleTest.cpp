@@ -1,6 +1,10 @@
 #include <climits>
+#include <cmath>
+#include <memory>
+#include <string>
 
 #include "PicLoaderTestSupport.h"
+#include "camera/GeneralCamera.h"
 
 namespace {
 
@@ -31,6 +35,37 @@ TEST_F(PicLoaderScale, TargetWidthIsTheTruncatedQuotientOfTheBoxes) {
   EXPECT_EQ(PicLoader::targetExtent(60000, 40000, 30000), 80000);  // 2.4e9 before dividing
   EXPECT_EQ(PicLoader::targetExtent(100000, 100000, 1), INT_MAX);
   EXPECT_EQ(PicLoader::targetExtent(4000, 100, 0), 400000);
+}
+
+// A lens photograph gets one scale for both axes, the larger the view asks
+// for, in steps of 2^(1/8): views a little apart ask for the same size, never
+// less than they need.
+TEST_F(PicLoaderScale, LensPhotographsAskForScalesInSteps) {
+  struct Case { double scale, steady; };
+  for (const Case c : {Case{0.7, 0.7071067811865476}, Case{0.69, 0.7071067811865476},
+                       Case{0.7071067811865476, 0.7071067811865476}, Case{0.71, 0.7711054127039704},
+                       Case{0.999, 1.0}, Case{1.0, 1.0}, Case{1.7, 1.7}, Case{0.0, 0.0}}) {
+    EXPECT_NEAR(PicLoader::steadyScale(c.scale), c.steady, 1e-12) << c.scale;
+  }
+  Lens lens;
+  lens.projection = Projection::Equirectangular;
+  lens.width = 8000;
+  lens.height = 4000;
+  lens.hfovDegrees = 360.0;
+  auto camera = std::make_shared<GeneralCamera>();
+  std::string error;
+  ASSERT_TRUE(makeGeneralCamera(lens, 0.0, 0.0, 0.0, PhotometricParams{}, 0.0, camera.get(), &error));
+  Picture photo(1, 8000, 4000, 0.0, 0.0, 0.0, 1.5, 0.0, 0.0f, 1.0);
+  photo.setGeneralCamera(camera);
+  photo.keepCurrent = true;
+  // The width asks for about 0.69 ... 0.7, the height for far less.
+  for (int partnerWidth : {1000, 1010, 1020}) {
+    Picture target(-1, 700, 480, 50.0, 35.0, 24.0, 1.5, 0.0, 0.0f, -1.0);
+    addRecord(&target, &photo, 700, 1, partnerWidth, 1000);
+    loader->loadNeededPictures(&target, false);
+    EXPECT_NEAR(photo.requestedScale, std::exp2(-0.5), 1e-3) << partnerWidth;
+    loader->free(&photo);
+  }
 }
 
 TEST_F(PicLoaderScale, WithoutForceEveryLoadOnlyRecordsTheScale) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -70,13 +71,27 @@ TEST_F(RenderTool, UsageErrorsAndFailuresHaveTheirExitCodes) {
       {"--panorama " + xml() + " --alpha 1.5 --out x.png", 2, "bad value for --alpha"},
       {"--panorama missing.xml --out x.png", 3,
        "XML-Datei existiert nicht oder konnte nicht geoeffnet werden!"},
+      {"--panorama " + sample_->file("pano/panorama.xml") + ".missing --out x.png", 3,
+       "XML-Datei existiert nicht oder konnte nicht geoeffnet werden!"},
+      // A JPEG is a 360-degree photograph, a ".pto" file a stitcher project:
+      // the reader's reason follows the message.
       {"--panorama " + sample_->file("pano/0.jpg") + " --out x.png", 3,
-       "Fehler beim lesen der XML-Datei!"},
+       "Fehler beim Lesen des 360°-Fotos!\n\nSeitenverhältnis 3:2 ist kein 360°-Foto"},
+      {"--panorama missing.PTO --out x.png", 3,
+       "Projektdatei existiert nicht oder konnte nicht geöffnet werden!"},
+      {"--panorama " + work.file("empty.pto") + " --out x.png", 3,
+       "Fehler beim Lesen der Projektdatei!\n\n"},
+      {"--panorama missing.jpeg --out x.png", 3,
+       "360°-Foto existiert nicht oder konnte nicht geöffnet werden!"},
       {"--sound " + sample_->file("no-such-dir") + " --out x.png", 4,
        "Fehler beim Laden der Tondaten!!!"},
       {"--panorama " + xml() + " --out " + work.file("missing/dir/x.png"), 5, "could not write"},
       {"--panorama " + xml() + " --out x.unknownformat", 5, "could not write"},
   };
+  std::FILE* empty = std::fopen(work.file("empty.pto").c_str(), "w");
+  ASSERT_NE(empty, nullptr);
+  std::fputs("# no photographs\n", empty);
+  std::fclose(empty);
   for (const Case& c : cases) {
     const ToolRun run = render(c.arguments);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;

@@ -314,3 +314,28 @@ cv::Mat SampleScene::renderView(const CamData& camera) const {
   const double focalPixels = std::floor(camera.f / pitch + 0.5);
   return renderPhoto(camera.altitude, camera.azimuth, focalPixels, camera.width, camera.height);
 }
+
+cv::Mat SampleScene::renderThrough(const PhotoCamera& camera, int width, int height,
+                                   const std::array<std::uint8_t, 256>* tone) const {
+  if (width <= 0 || height <= 0 || image_.empty()) {
+    return cv::Mat();
+  }
+  cv::Mat photo(height, width, CV_8UC3, cv::Scalar(0, 0, 0));
+  parallelRows(height, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      cv::Vec3b* out = photo.ptr<cv::Vec3b>(y);
+      for (int c = 0; c < width; ++c) {
+        Vec3 direction;
+        if (!camera.directionThrough(c + 0.5, y + 0.5, &direction)) {
+          continue;
+        }
+        cv::Vec3b colour = colourAlong(direction);
+        if (tone != nullptr) {
+          for (int i = 0; i < 3; ++i) colour[i] = (*tone)[colour[i]];
+        }
+        out[c] = colour;
+      }
+    }
+  });
+  return photo;
+}

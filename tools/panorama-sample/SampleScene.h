@@ -1,11 +1,15 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include <opencv2/core.hpp>
 
 #include "camera/CamData.h"
 #include "camera/Frame.h"
+
+class PhotoCamera;
 
 // Everything seen from one viewpoint, kept as an equirectangular colour image
 // in the world frame of camera/Frame.h: row r of H covers the polar angles
@@ -53,6 +57,15 @@ class SampleScene {
   // photograph, so a panorama made of such photographs reproduces the scene.
   cv::Mat renderPhoto(double altitude, double azimuth, double focalPixels, int width,
                       int height) const;
+
+  // A width x height photograph through a lens camera at its full size
+  // (PhotoCamera::lensCamera): pixel (c, r) shows the direction through the
+  // position (c + 0.5, r + 0.5), its centre, so that the picture is the exact
+  // ground truth of the lens; pixels whose position shows no direction are
+  // black. `tone` (when given) replaces every scene value 0 ... 255 of every
+  // channel, e.g. to change the exposure.
+  cv::Mat renderThrough(const PhotoCamera& camera, int width, int height,
+                        const std::array<std::uint8_t, 256>* tone = nullptr) const;
 
   // The view of `camera` projected straight from the scene: like a
   // photograph of camera.width x camera.height pixels with the focal length

@@ -1,8 +1,10 @@
 #include "SampleWriter.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -11,6 +13,7 @@
 #include <tinyxml2.h>
 
 #include "base/Constants.h"
+#include "camera/GeneralCamera.h"
 #include "SampleSound.h"
 #include "panorama/Picture.h"
 
@@ -72,6 +75,41 @@ std::string SampleWriter::descriptionPath() const {
   return (std::filesystem::path(options_.directory) / kDescriptionName).string();
 }
 
+std::string SampleWriter::panoramaPath() const {
+  const char* name = options_.equirectWidth > 0 ? kPhoto360Name
+                     : options_.project         ? kProjectName
+                                                : kDescriptionName;
+  return (std::filesystem::path(options_.directory) / name).string();
+}
+
+std::vector<ProjectPhoto> SampleWriter::projectPhotos() const {
+  const SampleOptions& o = options_;
+  Lens lens;
+  lens.width = o.photoWidth;
+  lens.height = o.photoHeight;
+  projectionFromCode(o.projection, &lens.projection);
+  lens.hfovDegrees = o.hfov > 0.0 ? o.hfov
+                                  : radiansToDegrees(2.0 * std::atan(o.photoWidth / 2.0 / o.focalPixels()));
+  lens.a = o.distortion[0];
+  lens.b = o.distortion[1];
+  lens.c = o.distortion[2];
+  lens.d = o.shift[0];
+  lens.e = o.shift[1];
+  std::vector<ProjectPhoto> photos;
+  const std::vector<SampleDirection> directions = o.layout.directions();
+  for (std::size_t id = 0; id < directions.size(); ++id) {
+    ProjectPhoto photo;
+    photo.lens = lens;
+    photo.yaw = -directions[id].azimuth;
+    photo.pitch = directions[id].altitude - 90.0;
+    photo.roll = o.roll;
+    photo.exposureValue = id % 2 == 1 ? o.exposureSpread : 0.0;
+    photo.fileName = std::to_string(id) + ".jpg";
+    photos.push_back(photo);
+  }
+  return photos;
+}
+
 bool SampleWriter::check(std::string* error) const {
   const SampleOptions& o = options_;
   if (o.directory.empty()) {
@@ -97,6 +135,29 @@ bool SampleWriter::check(std::string* error) const {
   }
   if (o.soundColumns < 1 || o.soundRows < 1 || o.soundColumns > 3600 || o.soundRows > 1800) {
     *error = "the sound grid must be 1 ... 3600 by 1 ... 1800 cells";
+    return false;
+  }
+  if (o.project) {
+    Projection projection;
+    if (!projectionFromCode(o.projection, &projection)) {
+      *error = "unknown projection code " + std::to_string(o.projection);
+      return false;
+    }
+    if (!(o.exposureSpread >= -10.0 && o.exposureSpread <= 10.0)) {
+      *error = "the exposure spread must be -10 ... 10 EV";
+      return false;
+    }
+    GeneralCamera camera;
+    std::string why;
+    if (!makeGeneralCamera(projectPhotos().front().lens, 0.0, 0.0, o.roll, PhotometricParams{}, 0.0,
+                           &camera, &why)) {
+      *error = "the photographs' lens is unusable: " + why;
+      return false;
+    }
+  }
+  if (o.equirectWidth != 0 && (o.equirectWidth < 16 || o.equirectWidth > 2 * kMaxPhotoSide)) {
+    *error = "the 360-degree photograph must be 16 ... " + std::to_string(2 * kMaxPhotoSide) +
+             " pixels wide";
     return false;
   }
   return true;
@@ -174,6 +235,60 @@ bool SampleWriter::write(const SampleScene& scene, std::string* error) const {
     return false;
   }
 
+  if (!writePhotographs(scene, error)) {
+    return false;
+  }
+  for (const SoundSet& set : SoundSet::standard()) {
+    if (!set.write((soundDirectory / set.fileName).string(), o.soundColumns, o.soundRows, error)) {
+      return false;
+    }
+  }
+  if (o.equirectWidth > 0) {
+    return true;
+  }
+  // Last, so that a directory with a description or project is complete.
+  if (o.project) {
+    std::ofstream out(panoramaPath(), std::ios::binary);
+    out << projectText(projectPhotos());
+    if (!out) {
+      *error = "cannot write " + panoramaPath();
+      return false;
+    }
+    return true;
+  }
+  return writeDescription(error);
+}
+
+bool SampleWriter::writePhotographs(const SampleScene& scene, std::string* error) const {
+  const SampleOptions& o = options_;
+  const std::filesystem::path directory(o.directory);
+  if (o.equirectWidth > 0) {
+    EquirectCrop crop = o.equirect;
+    crop.fullWidth = o.equirectWidth;
+    return writeEquirect(panoramaPath(), scene, crop, 92, error);
+  }
+  if (o.project) {
+    const std::vector<ProjectPhoto> photos = projectPhotos();
+    for (std::size_t id = 0; id < photos.size(); ++id) {
+      cv::Mat image;
+      if (!renderProjectPhoto(scene, photos[id], &image, error)) {
+        return false;
+      }
+      const std::string path = (directory / photos[id].fileName).string();
+      bool written = false;
+      try {
+        written = cv::imwrite(path, withGrain(image, o.grain, static_cast<int>(id)),
+                              {cv::IMWRITE_JPEG_QUALITY, 92});
+      } catch (const cv::Exception&) {
+        written = false;
+      }
+      if (!written) {
+        *error = "cannot write " + path;
+        return false;
+      }
+    }
+    return true;
+  }
   const std::vector<SampleDirection> directions = o.layout.directions();
   const double focalPixels = o.focalPixels();
   for (std::size_t id = 0; id < directions.size(); ++id) {
@@ -193,13 +308,7 @@ bool SampleWriter::write(const SampleScene& scene, std::string* error) const {
       return false;
     }
   }
-  for (const SoundSet& set : SoundSet::standard()) {
-    if (!set.write((soundDirectory / set.fileName).string(), o.soundColumns, o.soundRows, error)) {
-      return false;
-    }
-  }
-  // Last, so that a directory with a description is complete.
-  return writeDescription(error);
+  return true;
 }
 
 bool SampleWriter::run(std::string* error) const {

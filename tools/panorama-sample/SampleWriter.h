@@ -3,6 +3,7 @@
 #include <string>
 
 #include "SampleLayout.h"
+#include "SampleProject.h"
 #include "SampleScene.h"
 
 // What the sample maker writes.
@@ -18,6 +19,23 @@ struct SampleOptions {
   // Standard deviation of the sensor-like grain added to every photograph,
   // in grey levels (0: none, the smooth rendering as it is).
   double grain = 0.0;
+
+  // What describes the photographs: the XML description, or a stitcher
+  // project ("panorama.pto") whose photographs are rendered through its
+  // lens (projection, field, distortion, shift, roll, exposure).
+  bool project = false;
+  int projection = 0;        // the project's projection code of every photograph
+  double hfov = 0.0;         // degrees across the width; 0: the focal length's rectilinear field
+  double distortion[3] = {0.0, 0.0, 0.0};  // a, b, c
+  double shift[2] = {0.0, 0.0};            // d, e in pixels
+  double roll = 0.0;                       // degrees, every photograph
+  // Exposure values: the even photographs get 0, the odd ones this (darker).
+  double exposureSpread = 0.0;
+  // A 360-degree photograph "panorama360.jpg" instead of photographs (with
+  // the sound data): the whole panorama equirectWidth x equirectWidth / 2
+  // pixels, of which `equirect` tells the part written and its metadata.
+  int equirectWidth = 0;
+  EquirectCrop equirect;
 
   // The focal length in photograph pixels (the photograph pixel pitch is
   // 1/127.4 mm).
@@ -35,6 +53,8 @@ struct SampleOptions {
 class SampleWriter {
  public:
   static constexpr const char* kDescriptionName = "panorama.xml";
+  static constexpr const char* kProjectName = "panorama.pto";
+  static constexpr const char* kPhoto360Name = "panorama360.jpg";
   static constexpr const char* kSoundDirectory = "sound";
 
   explicit SampleWriter(SampleOptions options);
@@ -48,11 +68,17 @@ class SampleWriter {
   bool run(std::string* error) const;
 
   std::string descriptionPath() const;
+  // The file the viewer opens: the description, the project or the
+  // 360-degree photograph.
+  std::string panoramaPath() const;
+  // The project's photographs (options.project), in the layout's order.
+  std::vector<ProjectPhoto> projectPhotos() const;
   const SampleOptions& options() const { return options_; }
 
  private:
   bool check(std::string* error) const;
   bool writeDescription(std::string* error) const;
+  bool writePhotographs(const SampleScene& scene, std::string* error) const;
 
   SampleOptions options_;
 };

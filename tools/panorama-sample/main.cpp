@@ -26,8 +26,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   const SampleOptions& o = parsed.options;
+  if (o.equirectWidth > 0) {
+    std::cout << "panorama-sample: wrote the 360-degree photograph " << writer.panoramaPath() << " and "
+              << SoundSet::standard().size() << " sound data sets in " << o.directory << "/"
+              << SampleWriter::kSoundDirectory << "\n";
+    return 0;
+  }
   std::cout << "panorama-sample: wrote " << o.layout.directions().size() << " photographs of "
-            << o.photoWidth << " x " << o.photoHeight << " pixels, " << writer.descriptionPath() << " and "
+            << o.photoWidth << " x " << o.photoHeight << " pixels, " << writer.panoramaPath() << " and "
             << SoundSet::standard().size() << " sound data sets in " << o.directory << "/"
             << SampleWriter::kSoundDirectory << "\n";
   return 0;
