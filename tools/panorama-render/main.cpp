@@ -12,7 +12,7 @@
 
 #include "base/Constants.h"
 #include "HeadlessGui.h"
-#include "ImageOutput.h"
+#include "panorama/ImageOutput.h"
 #include "RenderOptions.h"
 #include "controller/Navigation.h"
 #include "controller/PanController.h"
