@@ -215,6 +215,9 @@ void viewer::setupSoundMap() {
   pointerLabel = new QLabel(statusbar);
   pointerLabel->setObjectName("pointerLabel");
   statusbar->addWidget(pointerLabel, 1);
+  // The scene hears moves without a button only while the canvas tracks the
+  // pointer (the view turns tracking on by itself only for hover items).
+  canvas->viewport()->setMouseTracking(true);
   canvas->viewport()->installEventFilter(this);
   actionSaveView->setEnabled(false);  // until the first image is shown
 
