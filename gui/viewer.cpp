@@ -1,12 +1,12 @@
 #include "viewer.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QLabel>
-#include <QStandardPaths>
 #include <QDir>
 #include <QErrorMessage>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QStandardPaths>
 #include <QGraphicsPixmapItem>
 #include <QPixmap>
 #include <QResizeEvent>

@@ -22,7 +22,9 @@ class QLabel;
 class guiListener;
 
 // The main window: shows the canvas, the File menu, the two sound sliders,
-// the lens information and the status line. It is the controller's gui face
+// the lens information and the status line, and for reading the sound map
+// the View menu, the threshold slider and the pointer line in the status
+// bar (the last image shown is kept for saving). It is the controller's gui face
 // and passes every user action on to its guiListener; it holds no panorama
 // or sound logic itself.
 //
