@@ -21,6 +21,10 @@ void Graphicsscene::mousePressEvent(QGraphicsSceneMouseEvent* event) {
 }
 
 void Graphicsscene::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
+  if (!dragging && event->buttons() == Qt::NoButton) {
+    emit pointerMoved(event->scenePos());
+    return;
+  }
   if (!dragging || listener == nullptr) return;
   const QPointF previous = event->lastScenePos();
   const int dx = static_cast<int>(pressX - previous.x());

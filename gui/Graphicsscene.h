@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGraphicsScene>
+#include <QPointF>
 
 class guiListener;
 
@@ -8,7 +9,9 @@ class guiListener;
 // Holding a button and moving reports the distance from the press point to
 // the pointer position of the previous mouse event (press minus pointer, so a
 // drag to the right or downwards gives negative values); the wheel reports
-// +1 or -1 per event. Nothing is reported while no listener is set.
+// +1 or -1 per event. Nothing is reported while no listener is set. A move
+// with no button held (the canvas tracks the pointer) is announced as
+// pointerMoved with its scene position, for the pointer line.
 class Graphicsscene : public QGraphicsScene {
   Q_OBJECT
 
@@ -23,6 +26,10 @@ class Graphicsscene : public QGraphicsScene {
   // Scene coordinates of the last press, truncated toward zero.
   int pressX = 0;
   int pressY = 0;
+
+ signals:
+  // The pointer moved over the scene with no button held.
+  void pointerMoved(QPointF scenePos);
 
  protected:
   void mousePressEvent(QGraphicsSceneMouseEvent* event) override;

@@ -4,15 +4,22 @@
 #include <QDir>
 #include <QErrorMessage>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QStandardPaths>
 #include <QGraphicsPixmapItem>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QTextDocument>
 #include <QThread>
 
+#include <cmath>
+
 #include "Graphicsscene.h"
 #include "MatToQImage.h"
+#include "controller/PointerReading.h"
 #include "controller/guiListener.h"
+#include "panorama/ImageOutput.h"
 
 viewer::viewer() : QMainWindow(nullptr, Qt::WindowFlags()) {
   qRegisterMetaType<cv::Mat>("cv::Mat");
@@ -46,6 +53,7 @@ viewer::viewer() : QMainWindow(nullptr, Qt::WindowFlags()) {
   // listener itself).
   connect(this, SIGNAL(destroyed()), this, SLOT(deleteListener()));
   connect(this, &viewer::newImage, this, &viewer::reDraw);
+  setupSoundMap();
 }
 
 viewer::~viewer() { deleteListener(); }
@@ -70,6 +78,7 @@ void viewer::rememberCanvasSize() {
 
 bool viewer::eventFilter(QObject* watched, QEvent* event) {
   if (watched == canvas && event->type() == QEvent::Resize) rememberCanvasSize();
+  if (watched == canvas->viewport() && event->type() == QEvent::Leave) clearPointer();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -129,6 +138,8 @@ void viewer::setSoundControlsEnabled(bool enabled) {
   inGuiThread([this, enabled] {
     horizontalSlider_Trans->setEnabled(enabled);
     horizontalSlider_Repr->setEnabled(enabled);
+    horizontalSlider_Threshold->setEnabled(enabled);
+    actionZumMaximum->setEnabled(enabled);
   });
 }
 
@@ -151,12 +162,15 @@ void viewer::getPath_audio() {
 
 void viewer::reDraw(cv::Mat theImg) {
   frame = matToQImage(theImg);
-  theImg.release();
+  shownImage = theImg;
   scene->setSceneRect(QRectF(canvas->rect()));
   canvas->setScene(scene);
   scene->clear();
   scene->addPixmap(QPixmap::fromImage(frame));
   canvas->show();
+  actionSaveView->setEnabled(true);
+  // The view changed under a still pointer.
+  if (pointerOver) showPointer(pointerAt);
 }
 
 void viewer::setAlpha(int value) {
@@ -193,4 +207,77 @@ void viewer::closeEvent(QCloseEvent* event) {
     listener->close();
   }
   event->accept();
+}
+
+// --- reading the sound map ---------------------------------------------
+
+void viewer::setupSoundMap() {
+  pointerLabel = new QLabel(statusbar);
+  pointerLabel->setObjectName("pointerLabel");
+  statusbar->addWidget(pointerLabel, 1);
+  // The scene hears moves without a button only while the canvas tracks the
+  // pointer (the view turns tracking on by itself only for hover items).
+  canvas->viewport()->setMouseTracking(true);
+  canvas->viewport()->installEventFilter(this);
+  actionSaveView->setEnabled(false);  // until the first image is shown
+
+  chooseSaveFile = [this] {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(
+        this, "Ansicht speichern", QDir(folder).filePath("Ansicht.png"),
+        "PNG-Bild (*.png);;JPEG-Bild (*.jpg *.jpeg)", &filter);
+    // A name without an extension takes the chosen type's.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && filter.startsWith("JPEG")) {
+      path += ".jpg";
+    }
+    return path;
+  };
+
+  connect(canvasScene(), &Graphicsscene::pointerMoved, this, [this](QPointF at) {
+    pointerAt = at;
+    pointerOver = true;
+    showPointer(at);
+  });
+  connect(horizontalSlider_Threshold, &QSlider::valueChanged, this, [this](int percent) {
+    if (listener != nullptr) listener->setThreshold(percent);
+  });
+  connect(actionLegende, &QAction::toggled, this, [this](bool visible) {
+    if (listener != nullptr) listener->setLegendVisible(visible);
+  });
+  connect(actionZumMaximum, &QAction::triggered, this, [this] {
+    if (listener != nullptr) listener->turnToPeak();
+  });
+  connect(actionSaveView, &QAction::triggered, this, [this] { saveView(); });
+}
+
+bool viewer::legendChecked() const { return actionLegende->isChecked(); }
+
+void viewer::showPointer(QPointF at) {
+  const int column = static_cast<int>(std::floor(at.x()));
+  const int row = static_cast<int>(std::floor(at.y()));
+  if (listener == nullptr || shownImage.empty() || column < 0 || row < 0 ||
+      column >= shownImage.cols || row >= shownImage.rows) {
+    pointerLabel->clear();
+    return;
+  }
+  pointerLabel->setText(QString::fromStdString(pointerText(listener->readPointer(column, row))));
+}
+
+void viewer::clearPointer() {
+  pointerOver = false;
+  pointerLabel->clear();
+}
+
+void viewer::saveView() {
+  const QString path = chooseSaveFile();
+  if (path.isEmpty()) return;  // cancelled
+  std::string written;
+  std::string message;
+  if (!saveViewImage(shownImage, path.toStdString(), &written, &message)) {
+    showErrorMessage(message.c_str());
+    return;
+  }
+  statusbar->showMessage("Ansicht gespeichert: " + QString::fromStdString(written), 5000);
 }

@@ -18,10 +18,13 @@
 Q_DECLARE_METATYPE(cv::Mat)
 
 class Graphicsscene;
+class QLabel;
 class guiListener;
 
 // The main window: shows the canvas, the File menu, the two sound sliders,
-// the lens information and the status line. It is the controller's gui face
+// the lens information and the status line, and for reading the sound map
+// the View menu, the threshold slider and the pointer line in the status
+// bar (the last image shown is kept for saving). It is the controller's gui face
 // and passes every user action on to its guiListener; it holds no panorama
 // or sound logic itself.
 //
@@ -60,6 +63,21 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   std::function<QString()> chooseXmlFile;
   std::function<QString()> chooseAudioDirectory;
 
+  // --- Reading the sound map ------------------------------------------
+  // The save dialog behind "Ansicht speichern…": a file name, empty when
+  // cancelled. Defaults to the Qt dialog in the user's pictures (or home)
+  // directory; tests replace it.
+  std::function<QString()> chooseSaveFile;
+  // The pointer line beside the camera line: direction and value under the
+  // pointer, empty while the pointer is off the shown image.
+  QLabel* pointerLine() const { return pointerLabel; }
+  // The state of "Ansicht > Legende", which the program entry hands to a new
+  // controller.
+  bool legendChecked() const;
+  // Writes the image shown now to a file the user chooses (PNG or JPEG);
+  // a failure shows the German reason and changes nothing.
+  void saveView();
+
   QString xmlPath;    // last result of the panorama file dialog
   QString audioPath;  // last result of the sound directory dialog
   bool audioChosen = false;
@@ -89,10 +107,19 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   void inGuiThread(std::function<void()> change);
   bool onGuiThread() const;
   void rememberCanvasSize();
+  // The wiring of the sound map's widgets and actions (constructor).
+  void setupSoundMap();
+  // Shows what lies under scene position `at` in the pointer line.
+  void showPointer(QPointF at);
+  void clearPointer();
 
   Graphicsscene* scene = nullptr;  // owned by the canvas
   guiListener* listener = nullptr;
   QImage frame;
+  cv::Mat shownImage;  // the image `frame` was made of, for saving
+  QLabel* pointerLabel = nullptr;  // owned by the status bar
+  QPointF pointerAt;               // last pointer position over the canvas
+  bool pointerOver = false;
   bool listenerClosed = false;
   // Copies of widget state for callers outside the GUI thread.
   std::atomic<int> canvasWidth{0};

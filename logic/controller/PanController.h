@@ -17,6 +17,7 @@ class PicManager;
 class Refinement;
 class ViewPipeline;
 class ViewState;
+struct SoundPeak;
 
 // The logic side of the viewer and the one object the window talks to: it
 // owns the open panorama, the sound data, the camera and the display images,
@@ -54,6 +55,30 @@ class PanController : public guiListener {
   // Ends every thread of the controller, releases the panorama and the sound
   // data and deletes the logger. Later calls of any operation do nothing.
   void close() override;
+
+  // --- Reading the sound map -------------------------------------------
+  // readPointerAt for the camera now and the shown set.
+  PointerReading readPointer(int column, int row) const override;
+  // setThresholdValue(percent / 100).
+  void setThreshold(int percent) override;
+  void setLegendVisible(bool visible) override;
+  // Turns the camera to the shown set's loudest direction (its cell centre)
+  // with the focal length kept and the azimuth equivalent nearest the
+  // current one, shows the quick view and restarts the settle timer. Refused
+  // ("PanController::turnToPeak, LOCKED" in the log) while locked, like the
+  // wheel; nothing without sound data.
+  void turnToPeak() override;
+  // Cells of the shown set below `threshold` (0 ... 1; clamped, NaN
+  // ignored) are not drawn; the display is composed again unless locked
+  // (then the settle timer's refined view shows it).
+  void setThresholdValue(double threshold);
+  // The peak marker is drawn into the view while a sound layer is visible.
+  void setPeakMarkerVisible(bool visible);
+  float soundThreshold() const;
+  // The shown set's loudest direction; false without sound data.
+  bool soundPeak(SoundPeak* peak) const;
+  // The shown set's name ("" without sound data).
+  std::string soundSetName() const;
 
   // 0 opened, -1 not a panorama, -3 missing, unreadable or not a regular
   // file (a named pipe is never opened). Every refusal shows its fixed German
@@ -104,6 +129,9 @@ class PanController : public guiListener {
   // true when that happened.
   bool quiesce();
   void restartSleepThread();
+  // Composes the display again for a changed sound map option (log entry
+  // `what`), or leaves that to the settle timer while locked.
+  void recomposeSoundMap(const char* what);
 
   gui* listener_;
   std::unique_ptr<Logger> logger_;

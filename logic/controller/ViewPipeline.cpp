@@ -11,6 +11,7 @@
 #include "base/TextFormat.h"
 #include "controller/Guarded.h"
 #include "controller/PanoramaSession.h"
+#include "controller/SoundOverlay.h"
 #include "controller/ViewState.h"
 #include "controller/gui.h"
 #include "geometry/APrioriOverlapper.h"
@@ -76,11 +77,13 @@ void ViewPipeline::waitForFreeThreads() { freeThreads_.waitAll(); }
 void ViewPipeline::forgetPanoramaView() {
   std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
   outPicture_.reset();
+  blendValid_ = false;
 }
 
 void ViewPipeline::forgetSoundView() {
   std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
   sndPicture_.reset();
+  blendValid_ = false;
 }
 
 void ViewPipeline::initDspImgData() {
@@ -97,6 +100,8 @@ void ViewPipeline::initDspImgData() {
   dsp.displayImage = cv::Mat::zeros(h, w, CV_8UC3);
   dsp.currentPic = cv::Mat::zeros(h, w, CV_8UC3);
   dsp.currentSoundLayer = cv::Mat::zeros(h, w, CV_8UC3);
+  soundValues_ = cv::Mat::zeros(h, w, CV_32F);
+  blendValid_ = false;
 }
 
 void ViewPipeline::beginView(const char* status, const char* releaseLog,
@@ -143,7 +148,10 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
 
   guardedStep(logger_, "recalculatePanImage, copy outImage to currentPic, cvException",
               "recalculatePanImage, copy outImage to currentPic, general Exception", "FUU",
-              [&] { copyInto(outImage, state_->display.currentPic); });
+              [&] {
+                blendValid_ = false;
+                copyInto(outImage, state_->display.currentPic);
+              });
 
   if (composeDisplay) {
     guardedStep(logger_, "recalculatePanImage, recalculateDisplayImage, cvException",
@@ -185,18 +193,38 @@ void ViewPipeline::recalculateDisplayImage() {
   DspParams& dsp = state_->display;
   const bool panorama = panorama_() != nullptr;
   const bool sound = soundLayerVisible();
+  const float threshold = state_->soundMap.threshold.load();
   if (panorama && sound) {
     const float alpha = dsp.soundAlpha.load();
     // addWeighted would reallocate a display image of another size instead
     // of failing; the caller expects the image library's failure.
     requireSameSize(dsp.currentPic, dsp.displayImage);
     requireSameSize(dsp.currentSoundLayer, dsp.displayImage);
-    cv::addWeighted(dsp.currentPic, 1.0f - alpha, dsp.currentSoundLayer, alpha, 0.0,
-                    dsp.displayImage);
+    if (threshold > 0.0f) {
+      // The blend is kept: a threshold change then only chooses, pixel by
+      // pixel, between it and the panorama.
+      if (!blendValid_ || blendAlpha_ != alpha || blend_.size() != dsp.displayImage.size()) {
+        cv::addWeighted(dsp.currentPic, 1.0f - alpha, dsp.currentSoundLayer, alpha, 0.0, blend_);
+        blendAlpha_ = alpha;
+        blendValid_ = true;
+      }
+      selectByThreshold(dsp.displayImage, blend_, dsp.currentPic, soundValues_, threshold);
+    } else {
+      cv::addWeighted(dsp.currentPic, 1.0f - alpha, dsp.currentSoundLayer, alpha, 0.0,
+                      dsp.displayImage);
+    }
   } else if (panorama) {
     copyInto(dsp.currentPic, dsp.displayImage);
+  } else if (sound && threshold > 0.0f) {
+    selectByThreshold(dsp.displayImage, dsp.currentSoundLayer, cv::Mat(), soundValues_, threshold);
   } else if (sound) {
     copyInto(dsp.currentSoundLayer, dsp.displayImage);
+  }
+  if (sound) {
+    // Peak marker and legend: drawn into the display image, so that the
+    // window, its saved views and the renderer show the same pixels.
+    drawSoundMarks(dsp.displayImage, state_->soundMap, *sound_(), state_->soundLayer,
+                   state_->camera());
   }
   listener_->drawImage(dsp.displayImage);
   updateInfoText();
@@ -234,13 +262,14 @@ void ViewPipeline::recalculateSndImage() {
   const CamData cam = state_->camera();
   sndPicture_ = Picture::forCamera(cam);
   logger_->log("PanController::recalculateSndImage start soundPicture calculation");
-  computeSoundImage(sndPicture_.get(), *sound, state_->soundLayer);
+  computeSoundImage(sndPicture_.get(), *sound, state_->soundLayer, &soundValues_);
   state_->soundImageOutdated = false;
   logger_->log(
       "PanController::recalculateSndImage copy new soundImage to dspParams->currentSoundLayer");
   // Sizes differ while a canvas size change has not settled: skip the copy
   // (and the composition) with an error entry rather than write elsewhere.
   try {
+    blendValid_ = false;
     copyInto(sndPicture_->acquireImage(), state_->display.currentSoundLayer);
     recalculateDisplayImage();
   } catch (const cv::Exception& e) {

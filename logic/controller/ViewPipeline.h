@@ -4,6 +4,8 @@
 #include <memory>
 #include <mutex>
 
+#include <opencv2/core.hpp>
+
 #include "controller/FreeThreads.h"
 
 class Logger;
@@ -16,7 +18,8 @@ class gui;
 // What the controller shows, computed from the open panorama and sound
 // data for the camera of the shared state: the panorama view (overlaps,
 // loads, assembly) into currentPic, the sound image into currentSoundLayer,
-// and the display image composed of both and handed to the gui.
+// and the display image composed of both (with the sound map's threshold,
+// peak marker and legend, controller/SoundOverlay.h) and handed to the gui.
 //
 // The recalculations are kept apart by one recursive mutex; each sets
 // `locked` for its duration. After every panorama view a free thread lets
@@ -72,5 +75,13 @@ class ViewPipeline {
   std::recursive_mutex recalcMutex_;
   std::unique_ptr<Picture> outPicture_;
   std::unique_ptr<Picture> sndPicture_;
+  // The shown cell value of every pixel of currentSoundLayer (CV_32F), for
+  // the threshold.
+  cv::Mat soundValues_;
+  // The blend of currentPic and currentSoundLayer at blendAlpha_, kept while
+  // a threshold is set; invalid once either image changes.
+  cv::Mat blend_;
+  float blendAlpha_ = 0.0f;
+  bool blendValid_ = false;
   FreeThreads freeThreads_;
 };

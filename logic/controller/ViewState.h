@@ -5,6 +5,7 @@
 
 #include "camera/CamData.h"
 #include "controller/DspParams.h"
+#include "controller/SoundMapOptions.h"
 
 // What the controller's parts share: the camera, the display images and the
 // flags that keep recalculations and user input apart.
@@ -42,6 +43,7 @@ class ViewState {
   }
 
   DspParams display;
+  SoundMapOptions soundMap;
   std::atomic<bool> locked{false};
   std::atomic<bool> scrolling{false};
   std::atomic<bool> canvasResized{false};

@@ -10,6 +10,7 @@
 #include "base/TextNumbers.h"
 #include "sound/ColorMap.h"
 #include "sound/SoundLine.h"
+#include "sound/SoundPeak.h"
 
 static_assert(SoundData::kTableSize == kColorTableSize);
 
@@ -123,6 +124,11 @@ int SoundData::load(const char* directory) {
     }
   }
   count = n;
+  // Each set's loudest direction, found once here rather than for every view.
+  peaks.resize(n);
+  for (int i = 0; i < n; ++i) {
+    findSoundPeak(*this, i, &peaks[i]);
+  }
   loaded = true;
   return 0;
 }
@@ -216,6 +222,7 @@ void SoundData::clear() {
   grids.clear();
   names.clear();
   sizes.clear();
+  peaks.clear();
   cellsHeld_ = 0;
   error.clear();
 }

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "sound/SoundPeak.h"
+
 // The sound data sets of one directory: one CSV file per set, each a grid of
 // values over the sphere of directions, plus the false-colour map.
 //
@@ -67,6 +69,9 @@ class SoundData {
   std::vector<std::vector<float>> grids;
   std::vector<std::string> names;
   std::vector<std::pair<int, int>> sizes;   // (cols, rows) as declared
+  // Per set: its loudest direction, found by load (sets added otherwise have
+  // none: findSoundPeak finds it).
+  std::vector<SoundPeak> peaks;
   float digitWeights[6];
   std::vector<unsigned char> red;
   std::vector<unsigned char> green;

@@ -100,6 +100,10 @@ enum class Action {
   kResize,
   kTransparency,
   kRepresentation,
+  kThreshold,
+  kLegendAndMarker,
+  kZumMaximum,
+  kPointer,
   kPause,
 };
 
@@ -121,6 +125,10 @@ const std::vector<Weighted> kActions = {
     {Action::kResize, "size change", 5},
     {Action::kTransparency, "transparency slider", 9},
     {Action::kRepresentation, "representation slider", 9},
+    {Action::kThreshold, "threshold slider", 5},
+    {Action::kLegendAndMarker, "legend and marker", 3},
+    {Action::kZumMaximum, "zum Maximum", 4},
+    {Action::kPointer, "pointer reading", 6},
     {Action::kPause, "pause", 4},
 };
 
@@ -303,6 +311,28 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
         const int value = uniform(0, repMaximum);
         controller->setRepValue(value);
         EXPECT_EQ(controller->soundLayer(), value);
+        break;
+      }
+      case Action::kThreshold:
+        controller->setThreshold(uniform(0, 99));
+        break;
+      case Action::kLegendAndMarker:
+        controller->setLegendVisible(uniform(0, 1) == 1);
+        controller->setPeakMarkerVisible(uniform(0, 1) == 1);
+        break;
+      case Action::kZumMaximum: {
+        const CamData before = controller->camera();
+        controller->turnToPeak();
+        // Without sound data the camera stays; with them it keeps its lens.
+        EXPECT_EQ(controller->camera().f, before.f);
+        break;
+      }
+      case Action::kPointer: {
+        const CamData camera = controller->camera();
+        const PointerReading reading =
+            controller->readPointer(uniform(0, camera.width - 1), uniform(0, camera.height - 1));
+        EXPECT_TRUE(reading.inView);
+        EXPECT_EQ(reading.hasValue, state.soundCount > 0);
         break;
       }
       case Action::kPause:

@@ -1,7 +1,9 @@
 // The real window with the real controller on a small sample panorama: the
 // File menu opens the panorama and its sound data, the transparency slider
-// blends the sound layer in, a malformed description is refused with the
-// error dialog, and closing the window closes the controller once.
+// blends the sound layer in with its legend, "Zum Maximum" centres the
+// loudest direction, the threshold slider hides quiet cells, a saved view is
+// the displayed image, a malformed description is refused with the error
+// dialog, and closing the window closes the controller once.
 #include <QAction>
 #include <QApplication>
 #include <QErrorMessage>
@@ -18,11 +20,20 @@
 #include <memory>
 #include <sstream>
 
+#include <cmath>
+
+#include <opencv2/imgcodecs.hpp>
+
 #include "SampleSound.h"
 #include "SampleWriter.h"
 #include "SettledView.h"
 #include "base/Logger.h"
 #include "controller/PanController.h"
+#include "controller/PointerReading.h"
+#include "sound/ColorMap.h"
+#include "sound/SoundData.h"
+#include "sound/SoundLegend.h"
+#include "sound/SoundPeak.h"
 #include "support/TempDir.h"
 #include "StartController.h"
 #include "viewer.h"
@@ -155,6 +166,63 @@ class EndToEndTest : public QObject {
     QVERIFY(window->currentFrame() != before);
     QVERIFY(canvasPicture() != canvasBefore);
     QVERIFY(child<QLabel>("statusLabel")->text().contains("Sound: "));
+  }
+
+  void legendIsDrawnIntoTheShownImage() {
+    const QImage frame = window->currentFrame().convertToFormat(QImage::Format_RGB32);
+    const LegendLayout layout =
+        legendLayout(frame.width(), frame.height(), controller->soundSetName());
+    QVERIFY(layout.fits);
+    const SoundData colours;
+    for (int t = 0; t < kLegendTicks; ++t) {
+      const int e = colorEntry(t / 4.0);
+      const QRgb pixel = frame.pixel(layout.ticks[t], layout.strip.y + 1);
+      QCOMPARE(qRed(pixel), int(colours.red[e]));
+      QCOMPARE(qGreen(pixel), int(colours.green[e]));
+      QCOMPARE(qBlue(pixel), int(colours.blue[e]));
+    }
+  }
+
+  void zumMaximumCentresTheLoudestDirection() {
+    SoundPeak peak;
+    QVERIFY(controller->soundPeak(&peak));
+    const int frames = view->frames();
+    QVERIFY(child<QAction>("actionZumMaximum")->isEnabled());
+    child<QAction>("actionZumMaximum")->trigger();
+    QVERIFY(view->waitUntilSettled(kTimeout, frames + 1));
+    const CamData camera = controller->camera();
+    QVERIFY(std::fabs(std::remainder(camera.azimuth - peak.azimuth, 2 * M_PI)) < 1e-9);
+    QCOMPARE(camera.altitude, peak.altitude);
+    const PointerReading centre = controller->readPointer(camera.width / 2, camera.height / 2);
+    QCOMPARE(centre.row, peak.row);
+    QCOMPARE(centre.col, peak.col);
+  }
+
+  void thresholdSliderHidesTheQuietCells() {
+    const QImage before = window->currentFrame();
+    const int frames = view->frames();
+    child<QSlider>("horizontalSlider_Threshold")->setValue(30);
+    QVERIFY(view->waitUntilSettled(kTimeout, frames + 1));
+    QCOMPARE(controller->soundThreshold(), 0.3f);
+    QVERIFY(window->currentFrame() != before);
+  }
+
+  void savedViewIsTheDisplayedImage() {
+    const QString path = QString::fromStdString(work->file("gespeichert.png"));
+    window->chooseSaveFile = [path] { return path; };
+    child<QAction>("actionSaveView")->trigger();
+    const cv::Mat saved = cv::imread(path.toStdString(), cv::IMREAD_COLOR);
+    const cv::Mat shown = controller->displayImage();
+    QCOMPARE(saved.cols, shown.cols);
+    QCOMPARE(saved.rows, shown.rows);
+    QCOMPARE(cv::norm(saved, shown, cv::NORM_INF), 0.0);
+    const QImage frame = window->currentFrame().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < frame.height(); y += 9) {
+      for (int x = 0; x < frame.width(); x += 7) {
+        const cv::Vec3b bgr = saved.at<cv::Vec3b>(y, x);
+        QCOMPARE(frame.pixel(x, y), qRgb(bgr[2], bgr[1], bgr[0]));
+      }
+    }
   }
 
   void malformedDescriptionShowsTheErrorAndKeepsTheImage() {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMap>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QSlider>
@@ -64,6 +65,8 @@ class FormTest : public QObject {
     row("label_xml", "QLabel", 10, 0, 1, 2, "");
     row("label", "QLabel", 11, 0, 1, 1, "Current XML Path");
     row("statusLabel", "QLabel", 12, 0, 1, 2, "");
+    row("horizontalSlider_Threshold", "QSlider", 10, 4, 1, 1, QString());
+    row("label_threshold", "QLabel", 11, 4, 1, 1, "Schwelle");
   }
 
   void widgetSitsInGrid() {
@@ -117,7 +120,33 @@ class FormTest : public QObject {
   }
 
   void gridHoldsNothingElse() {
-    QCOMPARE(grid()->count(), 13 + 7);
+    QCOMPARE(grid()->count(), 15 + 7);
+  }
+
+  // The sound map's widgets took free cells: hiding them (a hidden widget
+  // takes no room in a layout) moves none of the others.
+  void newWidgetsLeaveTheOthersWhereTheyWere() {
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QStringList added = {"horizontalSlider_Threshold", "label_threshold", "pointerLabel"};
+    auto places = [&] {
+      QMap<QString, QRect> rects;
+      for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (!widget->objectName().isEmpty() && !added.contains(widget->objectName())) {
+          rects[widget->objectName()] = QRect(widget->mapTo(window.get(), QPoint()), widget->size());
+        }
+      }
+      return rects;
+    };
+    const QMap<QString, QRect> withThem = places();
+    for (const QString& name : added) window->findChild<QWidget*>(name)->hide();
+    window->centralWidget()->layout()->activate();
+    window->statusBar()->layout()->activate();
+    QCoreApplication::processEvents();
+    const QMap<QString, QRect> without = places();
+    QCOMPARE(withThem.keys(), without.keys());
+    for (const QString& name : without.keys()) QCOMPARE(withThem[name], without[name]);
+    QCOMPARE(window->size(), QSize(1090, 697));
   }
 
   void canvasNeverScrollsAndExpands() {
@@ -146,8 +175,14 @@ class FormTest : public QObject {
   void slidersStartDisabledWithTheirRanges() {
     auto* trans = window->findChild<QSlider*>("horizontalSlider_Trans");
     auto* repr = window->findChild<QSlider*>("horizontalSlider_Repr");
+    auto* threshold = window->findChild<QSlider*>("horizontalSlider_Threshold");
     QVERIFY(!trans->isEnabled());
     QVERIFY(!repr->isEnabled());
+    QVERIFY(!threshold->isEnabled());
+    QCOMPARE(threshold->orientation(), Qt::Horizontal);
+    QCOMPARE(threshold->minimum(), 0);
+    QCOMPARE(threshold->maximum(), 99);
+    QCOMPARE(threshold->value(), 0);
     QCOMPARE(trans->orientation(), Qt::Horizontal);
     QCOMPARE(repr->orientation(), Qt::Horizontal);
     QCOMPARE(trans->minimum(), 0);
@@ -169,13 +204,47 @@ class FormTest : public QObject {
     auto* menu = menubar->findChild<QMenu*>("menuFile");
     QCOMPARE(menu->title(), QString("File"));
     const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions.size(), 4);
     QCOMPARE(actions[0]->objectName(), QString("actionOpen_XML"));
     QCOMPARE(actions[0]->text(), QString("open XML"));
     QCOMPARE(actions[1]->objectName(), QString("actionOpen_Audio_Data"));
     QCOMPARE(actions[1]->text(), QString("open Audio Data"));
+    QVERIFY(actions[2]->isSeparator());
+    QCOMPARE(actions[3]->objectName(), QString("actionSaveView"));
+    QCOMPARE(actions[3]->text(), QString::fromUtf8("Ansicht speichern\xe2\x80\xa6"));
+    QCOMPARE(actions[3]->shortcut(), QKeySequence("Ctrl+S"));
+    QVERIFY(!actions[3]->isEnabled());  // nothing shown yet
     QVERIFY(actions[0]->parent() == window.get());
     QVERIFY(window->statusBar() == window->findChild<QStatusBar*>("statusbar"));
+  }
+
+  void viewMenuFollowsTheFileMenu() {
+    auto* menubar = window->findChild<QMenuBar*>("menubar");
+    const QList<QAction*> menus = menubar->actions();
+    QCOMPARE(menus.size(), 2);
+    QVERIFY(menus[0]->menu() == menubar->findChild<QMenu*>("menuFile"));
+    auto* view = menubar->findChild<QMenu*>("menuAnsicht");
+    QVERIFY(menus[1]->menu() == view);
+    QCOMPARE(view->title(), QString("Ansicht"));
+    const QList<QAction*> actions = view->actions();
+    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions[0]->objectName(), QString("actionLegende"));
+    QCOMPARE(actions[0]->text(), QString("Legende"));
+    QVERIFY(actions[0]->isCheckable());
+    QVERIFY(actions[0]->isChecked());
+    QVERIFY(window->legendChecked());
+    QCOMPARE(actions[1]->objectName(), QString("actionZumMaximum"));
+    QCOMPARE(actions[1]->text(), QString("Zum Maximum"));
+    QCOMPARE(actions[1]->shortcut(), QKeySequence("M"));
+    QVERIFY(!actions[1]->isEnabled());  // until sound data are loaded
+  }
+
+  void pointerLineSitsInTheStatusBar() {
+    auto* label = window->findChild<QLabel*>("pointerLabel");
+    QVERIFY(label != nullptr);
+    QVERIFY(label->parentWidget() == window->statusBar());
+    QVERIFY(window->pointerLine() == label);
+    QCOMPARE(label->text(), QString());
   }
 
   void metaObjectListsSignalAndSlotsInOrder() {

@@ -24,10 +24,23 @@ class RecordingListener : public guiListener {
     record("canvasSizeChanged " + std::to_string(width) + " " + std::to_string(height));
   }
   void close() override { record("close"); }
+  // The pointer queries are const: they go to their own list, and answer
+  // with `reading`.
+  PointerReading readPointer(int column, int row) const override {
+    pointerQueries.push_back(std::to_string(column) + " " + std::to_string(row));
+    return reading;
+  }
+  void setThreshold(int percent) override { record("setThreshold " + std::to_string(percent)); }
+  void setLegendVisible(bool visible) override {
+    record(std::string("setLegendVisible ") + (visible ? "1" : "0"));
+  }
+  void turnToPeak() override { record("turnToPeak"); }
 
   std::string last() const { return calls.empty() ? std::string() : calls.back(); }
 
   std::vector<std::string> calls;
+  mutable std::vector<std::string> pointerQueries;
+  PointerReading reading;
 
  private:
   void record(std::string call) { calls.push_back(std::move(call)); }

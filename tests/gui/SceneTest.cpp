@@ -3,6 +3,7 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsSceneWheelEvent>
 #include <QGraphicsView>
+#include <QSignalSpy>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -76,6 +77,22 @@ class SceneTest : public QObject {
     QCOMPARE(scene.pressY, 50);
     move(scene, previous);
     QCOMPARE(listener.calls, Calls({expected.toStdString()}));
+  }
+
+  void moveWithoutButtonAnnouncesThePointerOnly() {
+    RecordingListener listener;
+    Graphicsscene scene;
+    scene.setListener(&listener);
+    QSignalSpy spy(&scene, &Graphicsscene::pointerMoved);
+    QGraphicsSceneMouseEvent event(QEvent::GraphicsSceneMouseMove);
+    event.setButtons(Qt::NoButton);
+    event.setScenePos(QPointF(12.5, 7.25));
+    QCoreApplication::sendEvent(&scene, &event);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toPointF(), QPointF(12.5, 7.25));
+    QVERIFY(listener.calls.empty());
+    move(scene, QPointF(5, 5));  // a button held: no announcement
+    QCOMPARE(spy.count(), 1);
   }
 
   void pressAtNegativePositionTruncatesTowardZero() {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "base/TextFormat.h"
 #include "camera/CamData.h"
@@ -12,7 +13,8 @@
 const char* const kRenderUsage =
     "usage: panorama-render [--panorama FILE.xml] [--sound DIR] [--layer N] [--alpha A]\n"
     "                       [--width W] [--height H] [--f MM] [--azimuth DEG] [--altitude DEG]\n"
-    "                       (--out IMAGE | --bench N)\n"
+    "                       [--threshold T] [--legend] [--marker]\n"
+    "                       (--out IMAGE | --bench N | --peak | --bench-sound N)\n"
     "\n"
     "Renders one view of a panorama, with an optional sound layer, exactly as the viewer\n"
     "shows it, and writes it as an image (format by extension), or benchmarks the viewer.\n"
@@ -32,6 +34,16 @@ const char* const kRenderUsage =
     "                       name, read back, then renamed: never left half-written)\n"
     "  --bench N            time opening, N quick views half a degree apart and one\n"
     "                       refinement; print one JSON object\n"
+    "  --threshold T        do not draw sound cells below T, 0..1 (needs --sound)\n"
+    "  --legend             draw the colour scale into the image's bottom-right corner\n"
+    "  --marker             mark the shown set's loudest direction with a ring\n"
+    "  --peak               print the shown set's loudest direction as one JSON object\n"
+    "                       {\"set\", \"azimuth\", \"altitude\", \"value\"} (degrees: azimuth\n"
+    "                       0..360, a larger one to the left; altitude 0 straight down,\n"
+    "                       90 the horizon, 180 straight up) (needs --sound)\n"
+    "  --bench-sound N      time N readings under the pointer, the peak search and N\n"
+    "                       threshold and transparency changes; print one JSON object\n"
+    "                       (needs --sound)\n"
     "\n"
     "The log \"vemraLogic.log\" and the weight map \"LUT.jpg\" are written in the working\n"
     "directory, as the viewer does.\n"
@@ -68,6 +80,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
       o->help = true;
       return true;
     }
+    if (arg == "--legend" || arg == "--marker" || arg == "--peak") {
+      (arg == "--legend" ? o->legend : arg == "--marker" ? o->marker : o->peak) = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       *error = "missing value after " + arg;
       return false;
@@ -97,6 +113,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
       ok = parseNumber(value, &o->altitude) && isUsableAngleDegrees(o->altitude);
     } else if (arg == "--bench") {
       ok = parseInt(value, 0, 1000000, &o->bench);
+    } else if (arg == "--threshold") {
+      ok = parseNumber(value, &o->threshold) && o->threshold >= 0.0 && o->threshold <= 1.0;
+    } else if (arg == "--bench-sound") {
+      ok = parseInt(value, 1, 10000000, &o->benchSound);
     } else {
       *error = "unknown option " + arg;
       return false;
@@ -118,9 +138,19 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
         o->f, fieldOfView, o->width, o->height, kMinFieldOfViewDegrees, kMaxFieldOfViewDegrees);
     return false;
   }
-  if (o->out.empty() == (o->bench < 0)) {
-    *error = "give exactly one of --out and --bench";
+  const int modes = (o->out.empty() ? 0 : 1) + (o->bench >= 0 ? 1 : 0) + (o->peak ? 1 : 0) +
+                    (o->benchSound >= 0 ? 1 : 0);
+  if (modes != 1) {
+    *error = "give exactly one of --out and --bench (or --peak or --bench-sound)";
     return false;
+  }
+  for (const auto& [given, option] : {std::pair{o->peak, "--peak"},
+                                      std::pair{o->threshold >= 0.0, "--threshold"},
+                                      std::pair{o->benchSound >= 0, "--bench-sound"}}) {
+    if (given && o->sound.empty()) {
+      *error = std::string(option) + " needs --sound";
+      return false;
+    }
   }
   if (o->bench >= 0 && o->panorama.empty()) {
     *error = "--bench needs --panorama";

@@ -15,6 +15,13 @@ struct RenderOptions {
   double altitude = 90.0;
   std::string out;
   int bench = -1;  // negative: no benchmark
+  // The sound map: cells below `threshold` (0 ... 1; negative: not given)
+  // are not drawn; the legend and the peak marker are drawn into the image.
+  double threshold = -1.0;
+  bool legend = false;
+  bool marker = false;
+  bool peak = false;     // print the shown set's loudest direction instead
+  int benchSound = -1;   // negative: no sound map benchmark
   bool help = false;
 };
 

@@ -7,16 +7,20 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/TextFormat.h"
 #include "HeadlessGui.h"
-#include "ImageOutput.h"
+#include "panorama/ImageOutput.h"
 #include "RenderOptions.h"
+#include "SoundBench.h"
 #include "controller/Navigation.h"
 #include "controller/PanController.h"
 #include "panorama/PicManager.h"
+#include "sound/SoundPeak.h"
 
 namespace {
 
@@ -31,6 +35,34 @@ double percentile(std::vector<double> values, double p) {
   const std::size_t low = static_cast<std::size_t>(std::floor(rank));
   const std::size_t high = std::min(low + 1, values.size() - 1);
   return values[low] + (values[high] - values[low]) * (rank - static_cast<double>(low));
+}
+
+// `text` as a JSON string: valid UTF-8 kept, control characters and bytes
+// that are not UTF-8 as "?" (printableText), quotes and backslashes escaped.
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : printableText(text, text.size())) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// The shown set's loudest direction in degrees (azimuth 0 ... 360).
+void printPeak(const PanController& controller) {
+  SoundPeak peak;
+  controller.soundPeak(&peak);
+  std::printf("{\"set\":%s, \"azimuth\":%.4f, \"altitude\":%.4f, \"value\":%.4f}\n",
+              jsonString(controller.soundSetName()).c_str(), radiansToDegrees(peak.azimuth),
+              radiansToDegrees(peak.altitude), static_cast<double>(peak.value));
 }
 
 double peakRssMb() {
@@ -57,6 +89,10 @@ int main(int argc, char** argv) {
   PanController controller(&window, options.f, degreesToRadians(options.altitude), degreesToRadians(options.azimuth));
   int exitCode = 0;
   double openMs = 0.0;
+  // The sound map options first: the first composition already shows them.
+  if (options.threshold >= 0.0) controller.setThresholdValue(options.threshold);
+  if (options.legend) controller.setLegendVisible(true);
+  if (options.marker) controller.setPeakMarkerVisible(true);
 
   if (!options.panorama.empty()) {
     const auto start = std::chrono::steady_clock::now();
@@ -90,7 +126,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (exitCode == 0 && options.bench >= 0) {
+  if (exitCode == 0 && options.peak) {
+    printPeak(controller);
+  } else if (exitCode == 0 && options.benchSound > 0) {
+    runSoundBench(controller, options.sound, options.width, options.height, options.benchSound);
+  } else if (exitCode == 0 && options.bench >= 0) {
     std::vector<double> quick;
     double azimuth = degreesToRadians(options.azimuth);
     const double altitude = degreesToRadians(options.altitude);
