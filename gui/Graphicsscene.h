@@ -9,6 +9,10 @@ class guiListener;
 // the pointer position of the previous mouse event (press minus pointer, so a
 // drag to the right or downwards gives negative values); the wheel reports
 // +1 or -1 per event. Nothing is reported while no listener is set.
+//
+// In grab mode ("Ziehen") the press reports its scene position (grabAt) and
+// every move while the button is held the pointer's current scene position
+// (dragGrabbedTo): scene coordinates are the view image's pixel positions.
 class Graphicsscene : public QGraphicsScene {
   Q_OBJECT
 
@@ -20,6 +24,7 @@ class Graphicsscene : public QGraphicsScene {
 
   guiListener* listener = nullptr;
   bool dragging = false;
+  bool grabMode = false;
   // Scene coordinates of the last press, truncated toward zero.
   int pressX = 0;
   int pressY = 0;

@@ -169,11 +169,16 @@ class FormTest : public QObject {
     auto* menu = menubar->findChild<QMenu*>("menuFile");
     QCOMPARE(menu->title(), QString("File"));
     const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 2);
+    // The two open entries first; the recent list and "Beenden" (last)
+    // follow them.
+    QVERIFY(actions.size() >= 4);
     QCOMPARE(actions[0]->objectName(), QString("actionOpen_XML"));
     QCOMPARE(actions[0]->text(), QString("open XML"));
     QCOMPARE(actions[1]->objectName(), QString("actionOpen_Audio_Data"));
     QCOMPARE(actions[1]->text(), QString("open Audio Data"));
+    QVERIFY(actions.contains(window->findChild<QMenu*>("menuZuletzt")->menuAction()));
+    QCOMPARE(actions.last()->objectName(), QString("actionBeenden"));
+    QCOMPARE(actions.last()->text(), QString("Beenden"));
     QVERIFY(actions[0]->parent() == window.get());
     QVERIFY(window->statusBar() == window->findChild<QStatusBar*>("statusbar"));
   }
