@@ -3,13 +3,14 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QErrorMessage>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGraphicsPixmapItem>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QGraphicsPixmapItem>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QTextDocument>
@@ -290,7 +291,9 @@ void viewer::afterPanoramaOpen(const QString& path, bool opened) {
   if (!sound.isEmpty()) openSoundDirectory(sound);
 }
 
-void viewer::dragEnterEvent(QDragEnterEvent* event) {
+void viewer::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+
+void viewer::dragMoveEvent(QDragMoveEvent* event) {
   if (event->mimeData()->hasUrls() && !openRequestForUrls(event->mimeData()->urls()).empty()) {
     event->acceptProposedAction();
   }

@@ -103,6 +103,7 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Dropped panorama files and sound directories are opened (openFiles).
   void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
