@@ -2,7 +2,8 @@
 # The real viewer under a virtual X server, started as a user starts it:
 # with a panorama and its sound directory on the command line (the view must
 # show), an arrow key (the camera turns by 2 degrees and the image changes),
-# then SIGTERM; a second start ends by SIGINT. Each end must close the
+# then SIGTERM; a second start with a missing panorama shows the refusal,
+# opens the sound directory and ends by SIGINT. Each end must close the
 # controller as the window's close button does: exit 0 and the log's last
 # entry written.
 # Usage: viewer-desktop.sh VIEWER SAMPLE_MAKER
@@ -90,11 +91,16 @@ run_under_xvfb() {
     fail "the panorama is not in the recent list"
   end_by TERM
 
+  # A panorama that cannot be opened is refused as from the File menu; the
+  # sound directory still opens and the window stays up.
   rm -f vemraLogic.log
-  "$VIEWER" &
+  "$VIEWER" sample/missing.xml sample/sound &
   pid=$!
-  xdotool search --sync --name "^MainWindow$" >/dev/null
-  wait_log "PanController::initDspImgData"
+  wait_log "PanController::openPanorama couldn.t open xml-File"
+  wait_log "PanController::openSoundData soundData sucessfully loaded"
+  sleep 1
+  kill -0 "$pid" 2>/dev/null || fail "the viewer ended after a refused panorama"
+  echo "ok: a refused panorama leaves the window up and the sound directory opens"
   end_by INT
   exit 0
 '
