@@ -1,6 +1,6 @@
 // The desktop pieces on their own: the command line, what a drop opens, the
-// recent list and its menu, the remembered settings, the view's keys, the
-// About text and the stop signals.
+// recent list and its menu, the remembered settings, the view's keys and
+// the stop signals.
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -11,9 +11,6 @@
 
 #include <csignal>
 
-#include <opencv2/core/version.hpp>
-
-#include "AboutBox.h"
 #include "CommandLine.h"
 #include "OpenRequest.h"
 #include "RecentFiles.h"
@@ -21,7 +18,6 @@
 #include "SignalWatcher.h"
 #include "ViewKeys.h"
 #include "ViewerSettings.h"
-#include "base/Version.h"
 
 using Calls = std::vector<std::string>;
 
@@ -100,13 +96,6 @@ class DesktopPiecesTest : public QObject {
     QTEST(line.help, "help");
     QTEST(line.version, "version");
     QTEST(line.error, "error");
-  }
-
-  void usageAndVersionNameTheProgram() {
-    QVERIFY(commandLineUsage().startsWith("usage: panorama-viewer [--help] [--version] "
-                                          "[PANORAMA] [SOUNDDIR]\n"));
-    QCOMPARE(versionText(), QString("panorama-viewer %1\nQt %2\nOpenCV %3\n")
-                                .arg(kProgramVersion, qVersion(), CV_VERSION));
   }
 
   void droppedPathsOpenOnePanoramaAndOneDirectory_data() {
@@ -261,14 +250,6 @@ class DesktopPiecesTest : public QObject {
     QCOMPARE(viewKey, !call.isEmpty());
     QCOMPARE(QString::fromStdString(listener.last()), call);
     QCOMPARE(applyViewKey(key, Qt::KeyboardModifiers(modifiers), nullptr), viewKey);
-  }
-
-  void aboutNamesTheVersions() {
-    const QString text = aboutText();
-    QVERIFY(text.contains(QString("Version %1").arg(kProgramVersion)));
-    QVERIFY(text.contains(QString("Qt %1").arg(qVersion())));
-    QVERIFY(text.contains(QString("OpenCV %1").arg(CV_VERSION)));
-    QVERIFY(text.contains("Panorama-Betrachter"));
   }
 
   void stopSignalsArriveInTheEventLoop() {
