@@ -17,6 +17,7 @@ void Graphicsscene::mousePressEvent(QGraphicsSceneMouseEvent* event) {
   const QPointF down = event->buttonDownScenePos(event->button());
   pressX = static_cast<int>(down.x());
   pressY = static_cast<int>(down.y());
+  if (grabMode && listener != nullptr) listener->grabAt(down.x(), down.y());
   QGraphicsScene::mousePressEvent(event);
 }
 
@@ -26,6 +27,10 @@ void Graphicsscene::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
     return;
   }
   if (!dragging || listener == nullptr) return;
+  if (grabMode) {
+    listener->dragGrabbedTo(event->scenePos().x(), event->scenePos().y());
+    return;
+  }
   const QPointF previous = event->lastScenePos();
   const int dx = static_cast<int>(pressX - previous.x());
   const int dy = static_cast<int>(pressY - previous.y());

@@ -12,6 +12,10 @@ class guiListener;
 // +1 or -1 per event. Nothing is reported while no listener is set. A move
 // with no button held (the canvas tracks the pointer) is announced as
 // pointerMoved with its scene position, for the pointer line.
+//
+// In grab mode ("Ziehen") the press reports its scene position (grabAt) and
+// every move while the button is held the pointer's current scene position
+// (dragGrabbedTo): scene coordinates are the view image's pixel positions.
 class Graphicsscene : public QGraphicsScene {
   Q_OBJECT
 
@@ -23,6 +27,7 @@ class Graphicsscene : public QGraphicsScene {
 
   guiListener* listener = nullptr;
   bool dragging = false;
+  bool grabMode = false;
   // Scene coordinates of the last press, truncated toward zero.
   int pressX = 0;
   int pressY = 0;

@@ -6,8 +6,10 @@
 #include <QErrorMessage>
 #include <QLabel>
 #include <QPixmap>
+#include <QSettings>
 #include <QSlider>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTextEdit>
 
 #include <chrono>
@@ -70,6 +72,13 @@ int main(int argc, char* argv[]) {
   const QString xmlFile = arguments[1];
   const QString soundDirectory = arguments[2];
   const QString output = arguments[3];
+
+  // The window's remembered choices are neither read from nor written to the
+  // user's settings: the picture is the same for everyone.
+  QTemporaryDir settingsDirectory;
+  QCoreApplication::setOrganizationName("panorama-screenshot");
+  QCoreApplication::setApplicationName("panorama-screenshot");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDirectory.path());
 
   // The window and the controller as the viewer's program entry makes them.
   viewer window;

@@ -2,21 +2,32 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QErrorMessage>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QGraphicsPixmapItem>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QTextDocument>
 #include <QThread>
 
 #include <cmath>
+#include <utility>
 
+#include "AboutBox.h"
 #include "Graphicsscene.h"
 #include "MatToQImage.h"
+#include "OpenRequest.h"
+#include "RecentFiles.h"
+#include "ViewKeys.h"
+#include "ViewerSettings.h"
 #include "controller/PointerReading.h"
 #include "controller/guiListener.h"
 #include "panorama/ImageOutput.h"
@@ -33,16 +44,7 @@ viewer::viewer() : QMainWindow(nullptr, Qt::WindowFlags()) {
   rememberCanvasSize();
   canvas->installEventFilter(this);
 
-  // The panorama dialog starts at the file system root ("C:/" on Windows).
-  chooseXmlFile = [this] {
-    return QFileDialog::getOpenFileName(this, "Choose a XML file to open", QDir::rootPath(),
-                                        "XML files (*.xml)", nullptr, QFileDialog::Options());
-  };
-  chooseAudioDirectory = [this] {
-    return QFileDialog::getExistingDirectory(
-        this, tr("Choose Audio Directory to open"), QString(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-  };
+  setUpDesktop();
 
   connect(actionOpen_XML, &QAction::triggered, this, &viewer::getPath_xml);
   connect(actionOpen_Audio_Data, &QAction::triggered, this, &viewer::getPath_audio);
@@ -79,6 +81,11 @@ void viewer::rememberCanvasSize() {
 bool viewer::eventFilter(QObject* watched, QEvent* event) {
   if (watched == canvas && event->type() == QEvent::Resize) rememberCanvasSize();
   if (watched == canvas->viewport() && event->type() == QEvent::Leave) clearPointer();
+  // The view's keys go to the controller, not to the canvas's scrolling.
+  if (watched == canvas && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (applyViewKey(key->key(), key->modifiers(), listener)) return true;
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -146,18 +153,19 @@ void viewer::setSoundControlsEnabled(bool enabled) {
 // --- slots -------------------------------------------------------------
 
 void viewer::getPath_xml() {
-  xmlPath = chooseXmlFile();
-  if (xmlPath.isEmpty()) return;  // cancelled: the label keeps the previous path
-  label_xml->setText(xmlPath);
-  if (listener != nullptr) listener->openPanorama(xmlPath.toStdString());
+  const QString chosen = chooseXmlFile();
+  if (chosen.isEmpty()) return;  // cancelled: the label keeps the previous path
+  openPanoramaFile(chosen);
 }
 
 void viewer::getPath_audio() {
-  audioPath = chooseAudioDirectory();
-  label_audio->setText(audioPath);
-  if (audioPath.isEmpty()) return;
-  audioChosen = true;
-  if (listener != nullptr) listener->openSoundData(audioPath.toStdString());
+  const QString chosen = chooseAudioDirectory();
+  if (chosen.isEmpty()) {
+    audioPath.clear();
+    label_audio->clear();
+    return;
+  }
+  openSoundDirectory(chosen);
 }
 
 void viewer::reDraw(cv::Mat theImg) {
@@ -280,4 +288,105 @@ void viewer::saveView() {
     return;
   }
   statusbar->showMessage("Ansicht gespeichert: " + QString::fromStdString(written), 5000);
+}
+
+// --- desktop -----------------------------------------------------------
+
+void viewer::setUpDesktop() {
+  settings_ = std::make_unique<ViewerSettings>();
+
+  // The dialogs start in the folder used last (else the home directory);
+  // the panorama dialog offers the three kinds of panorama.
+  chooseXmlFile = [this] {
+    const QString filters = QString::fromUtf8(
+        "Panoramen (*.xml *.pto *.jpg *.jpeg);;Panoramabeschreibung (*.xml);;"
+        "Stitcher-Projekt (*.pto);;360°-Foto (*.jpg *.jpeg)");
+    return QFileDialog::getOpenFileName(this, QString::fromUtf8("Panorama öffnen"),
+                                        settings_->lastDirectory(), filters);
+  };
+  chooseAudioDirectory = [this] {
+    return QFileDialog::getExistingDirectory(
+        this, QString::fromUtf8("Verzeichnis mit Tondaten öffnen"), settings_->lastDirectory(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+  };
+
+  recent_ = new RecentFiles(menuZuletzt, settings_.get(), this);
+  connect(recent_, &RecentFiles::chosen, this, &viewer::openPanoramaFile);
+  connect(actionBeenden, &QAction::triggered, this, &QWidget::close);
+  connect(actionUeber, &QAction::triggered, this, [this] { showAboutBox(this); });
+  connect(actionVollbild, &QAction::toggled, this,
+          [this](bool on) { on ? showFullScreen() : showNormal(); });
+  actionZiehen->setChecked(settings_->dragToTurn());
+  scene->grabMode = actionZiehen->isChecked();
+  connect(actionZiehen, &QAction::toggled, this, [this](bool on) {
+    scene->grabMode = on;
+    settings_->setDragToTurn(on);
+  });
+
+  // Keys reach the canvas (eventFilter) once it has the focus: from the
+  // start and after a click on it.
+  canvas->setFocusPolicy(Qt::StrongFocus);
+  canvas->setFocus();
+  // Drops anywhere on the window reach dropEvent.
+  setAcceptDrops(true);
+  canvas->setAcceptDrops(false);
+  canvas->viewport()->setAcceptDrops(false);
+}
+
+void viewer::openPanoramaFile(const QString& path) {
+  xmlPath = path;
+  label_xml->setText(path);
+  settings_->rememberDirectory(QFileInfo(path).absolutePath());
+  if (listener != nullptr) {
+    listener->openPanorama(path.toStdString());
+  } else {
+    pendingSoundDirectory_.clear();  // no open, so no end to wait for
+  }
+}
+
+void viewer::openSoundDirectory(const QString& path) {
+  audioPath = path;
+  label_audio->setText(path);
+  audioChosen = true;
+  QDir parent(path);
+  if (parent.cdUp()) settings_->rememberDirectory(parent.absolutePath());
+  if (listener != nullptr) listener->openSoundData(path.toStdString());
+}
+
+void viewer::openFiles(const OpenRequest& request) {
+  if (request.panorama.isEmpty()) {
+    if (!request.soundDirectory.isEmpty()) openSoundDirectory(request.soundDirectory);
+    return;
+  }
+  pendingSoundDirectory_ = request.soundDirectory;
+  openPanoramaFile(request.panorama);
+}
+
+void viewer::panoramaOpenEnded(const char* path, bool opened) {
+  // Always queued, also from the GUI thread: the sound directory is opened
+  // after the controller's open has returned, never inside it.
+  const QString ended = QString::fromUtf8(path);
+  QMetaObject::invokeMethod(
+      this, [this, ended, opened] { afterPanoramaOpen(ended, opened); }, Qt::QueuedConnection);
+}
+
+void viewer::afterPanoramaOpen(const QString& path, bool opened) {
+  if (opened) recent_->add(path);
+  const QString sound = std::exchange(pendingSoundDirectory_, QString());
+  if (!sound.isEmpty()) openSoundDirectory(sound);
+}
+
+void viewer::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+
+void viewer::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls() && !openRequestForUrls(event->mimeData()->urls()).empty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void viewer::dropEvent(QDropEvent* event) {
+  const OpenRequest request = openRequestForUrls(event->mimeData()->urls());
+  if (request.empty()) return;
+  event->acceptProposedAction();
+  openFiles(request);
 }

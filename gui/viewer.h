@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include <opencv2/core.hpp>
 
@@ -19,7 +20,10 @@ Q_DECLARE_METATYPE(cv::Mat)
 
 class Graphicsscene;
 class QLabel;
+class RecentFiles;
+class ViewerSettings;
 class guiListener;
+struct OpenRequest;
 
 // The main window: shows the canvas, the File menu, the two sound sliders,
 // the lens information and the status line, and for reading the sound map
@@ -57,6 +61,21 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   void setRepMaximum(int maximum) override;
   int getTransMaximum() override;
   void setSoundControlsEnabled(bool enabled) override;
+  // Queued to the GUI thread: an opened panorama joins the recent list, and
+  // a sound directory waiting for the open (openFiles) is opened.
+  void panoramaOpenEnded(const char* path, bool opened) override;
+
+  // --- Desktop: opening from anywhere, remembered choices ---------------
+  // Opens as the File menu entries do after their dialogs: label, last
+  // folder, the controller's open and its messages (and, once opened, the
+  // recent list).
+  void openPanoramaFile(const QString& path);
+  void openSoundDirectory(const QString& path);
+  // The command line's and a drop's open: the panorama, then, once its open
+  // has ended (panoramaOpenEnded), the sound directory; either may be empty.
+  void openFiles(const OpenRequest& request);
+  ViewerSettings& settings() const { return *settings_; }
+  RecentFiles* recentFiles() const { return recent_; }
 
   // The dialogs behind the menu entries; an empty result means cancelled.
   // They default to the Qt file dialogs; tests replace them.
@@ -100,6 +119,10 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Dropped panorama files and sound directories are opened (openFiles).
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // Runs `change` now on the GUI thread, or queues it there from any other
@@ -125,4 +148,12 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   std::atomic<int> canvasWidth{0};
   std::atomic<int> canvasHeight{0};
   std::atomic<int> transMaximum{0};
+
+  // Desktop: settings, recent list, menus, keys, drag mode (viewer.cpp's
+  // last block).
+  void setUpDesktop();
+  void afterPanoramaOpen(const QString& path, bool opened);
+  std::unique_ptr<ViewerSettings> settings_;
+  RecentFiles* recent_ = nullptr;  // owned by the window
+  QString pendingSoundDirectory_;
 };

@@ -8,12 +8,14 @@
 #include "base/Logger.h"
 #include "base/TextFormat.h"
 #include "camera/CameraLimits.h"
+#include "camera/PointerGrab.h"
 #include "controller/Documents.h"
 #include "controller/Guarded.h"
 #include "controller/LookAround.h"
 #include "controller/Navigation.h"
 #include "controller/PanoramaSession.h"
 #include "controller/Refinement.h"
+#include "controller/StepLock.h"
 #include "controller/ViewPipeline.h"
 #include "controller/ViewState.h"
 #include "panorama/PicManager.h"
@@ -43,6 +45,7 @@ PanController::PanController(gui* listener, double f, double altitude, double az
         "PanController, unusable start camera azimuth=%g, altitude=%g, f=%g ignored", azimuth,
         altitude, f));
   }
+  startCamera_ = state_->camera();
   refinement_ = std::make_unique<Refinement>(logger_.get(), state_.get(), pipeline_.get());
   lookAround_ = std::make_unique<LookAround>(
       logger_.get(), state_.get(),
@@ -103,7 +106,11 @@ void PanController::openPanorama(const std::string& path) {
   if (closed_) {
     return;
   }
-  guarded(logger_.get(), "PanController::openPanorama", [&] { openPanorama(path.c_str()); });
+  int result = -3;
+  guarded(logger_.get(), "PanController::openPanorama",
+          [&] { result = openPanorama(path.c_str()); });
+  // Whatever happened, the window learns that the open has ended.
+  listener_->panoramaOpenEnded(path.c_str(), result == 0);
 }
 
 int PanController::openPanorama(const char* path) {
@@ -251,6 +258,7 @@ void PanController::mouseReleased() {
     return;
   }
   logger_->log("PanController::mouseReleased");
+  grabbing_ = false;
   lookAround_->release();
 }
 
@@ -374,4 +382,63 @@ std::string PanController::soundSetName() const {
     return std::string();
   }
   return sound->getName(state_->soundLayer);
+}
+
+// Keyboard and drag navigation
+
+template <typename Target>
+void PanController::stepCamera(const char* context, Target target) {
+  if (closed_) {
+    return;
+  }
+  // As a look-around step: taking `locked` keeps the step apart from a
+  // running recalculation, the look-around thread and the settle timer.
+  if (state_->locked.exchange(true)) {
+    logger_->log(formatText("%s, LOCKED", context));
+    return;
+  }
+  StepLock step(state_->locked, state_->recalcRuns);
+  CamData cam = state_->camera();
+  if (!target(&cam)) {
+    logger_->log(formatText("%s, no camera shows that", context));
+    return;
+  }
+  logger_->log(formatText("%s, not locked, turn the camera", context));
+  guarded(logger_.get(), context, [&] { setCameraData(cam.azimuth, cam.altitude, cam.f); });
+  restartSleepThread();
+}
+
+void PanController::turnBy(double dAzimuth, double dAltitude) {
+  stepCamera("PanController::turnBy", [&](CamData* cam) {
+    cam->azimuth += dAzimuth;
+    cam->altitude += dAltitude;
+    return true;
+  });
+}
+
+void PanController::resetCamera() {
+  stepCamera("PanController::resetCamera", [&](CamData* cam) {
+    cam->azimuth = startCamera_.azimuth;
+    cam->altitude = startCamera_.altitude;
+    cam->f = startCamera_.f;
+    return true;
+  });
+}
+
+void PanController::grabAt(double column, double row) {
+  if (closed_) {
+    return;
+  }
+  grabbed_ = pointerDirection(state_->camera(), column, row);
+  grabbing_ = true;
+  logger_->log(formatText("PanController::grabAt, column=%.2f, row=%.2f", column, row));
+}
+
+void PanController::dragGrabbedTo(double column, double row) {
+  if (!grabbing_) {
+    return;
+  }
+  stepCamera("PanController::dragGrabbedTo", [&](CamData* cam) {
+    return turnToShow(*cam, grabbed_, column, row, &cam->azimuth, &cam->altitude);
+  });
 }

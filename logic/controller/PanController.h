@@ -7,6 +7,7 @@
 #include <string>
 
 #include "camera/CamData.h"
+#include "camera/Frame.h"
 #include "controller/gui.h"
 #include "controller/guiListener.h"
 
@@ -55,6 +56,16 @@ class PanController : public guiListener {
   // Ends every thread of the controller, releases the panorama and the sound
   // data and deletes the logger. Later calls of any operation do nothing.
   void close() override;
+  // Keyboard and drag navigation: each a camera step like one of the
+  // look-around (refused while `locked`, "PanController::<name>, LOCKED" in
+  // the log; else the quick view and a restarted settle timer). resetCamera
+  // returns to the camera the controller started with; grabAt remembers the
+  // world direction under a view position for dragGrabbedTo (until
+  // mouseReleased); a position the grabbed point cannot reach is ignored.
+  void turnBy(double dAzimuth, double dAltitude) override;
+  void resetCamera() override;
+  void grabAt(double column, double row) override;
+  void dragGrabbedTo(double column, double row) override;
 
   // --- Reading the sound map -------------------------------------------
   // readPointerAt for the camera now and the shown set.
@@ -132,6 +143,11 @@ class PanController : public guiListener {
   // Composes the display again for a changed sound map option (log entry
   // `what`), or leaves that to the settle timer while locked.
   void recomposeSoundMap(const char* what);
+  // One keyboard or drag step: takes `locked` (or logs the refusal under
+  // `context`), lets `target` turn a copy of the camera (false: no step) and
+  // shows it. Defined beside its callers.
+  template <typename Target>
+  void stepCamera(const char* context, Target target);
 
   gui* listener_;
   std::unique_ptr<Logger> logger_;
@@ -141,4 +157,8 @@ class PanController : public guiListener {
   std::unique_ptr<Refinement> refinement_;
   std::unique_ptr<LookAround> lookAround_;
   bool closed_ = false;
+  // Keyboard and drag navigation (GUI thread only).
+  CamData startCamera_;
+  bool grabbing_ = false;
+  Vec3 grabbed_;
 };

@@ -20,6 +20,13 @@ class gui {
   virtual void setRepMaximum(int maximum) = 0;
   virtual int getTransMaximum() = 0;
   virtual void setSoundControlsEnabled(bool enabled) = 0;
+  // The window's panorama open of `path` has ended, opened or refused (its
+  // message already shown). May come from any thread. Does nothing unless
+  // overridden.
+  virtual void panoramaOpenEnded(const char* path, bool opened) {
+    (void)path;
+    (void)opened;
+  }
 
  protected:
   ~gui() = default;

@@ -31,6 +31,19 @@ class guiListener {
   virtual void setLegendVisible(bool visible) = 0;
   // Turns the camera to the shown set's loudest direction.
   virtual void turnToPeak() = 0;
+  // Keyboard and drag navigation. Each is refused like the mouse while a
+  // recalculation runs ("..., LOCKED" in the log) and otherwise shows the
+  // quick view and restarts the settle timer.
+  // Turns the camera by the given angles in radians (a larger azimuth turns
+  // the view to the left, a larger altitude looks up).
+  virtual void turnBy(double dAzimuth, double dAltitude) = 0;
+  // Back to the camera the controller started with.
+  virtual void resetCamera() = 0;
+  // Grabs the world point shown at the view position (column, row) in
+  // pixels; mouseReleased lets it go.
+  virtual void grabAt(double column, double row) = 0;
+  // Turns the camera so that the grabbed point lies at (column, row).
+  virtual void dragGrabbedTo(double column, double row) = 0;
 
  protected:
   ~guiListener() = default;

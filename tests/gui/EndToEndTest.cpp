@@ -3,9 +3,14 @@
 // blends the sound layer in with its legend, "Zum Maximum" centres the
 // loudest direction, the threshold slider hides quiet cells, a saved view is
 // the displayed image, a malformed description is refused with the error
-// dialog, and closing the window closes the controller once.
+// dialog, the view's keys and "Ziehen" turn the camera, a dropped panorama
+// and sound directory open one after the other, and closing the window
+// closes the controller once.
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QErrorMessage>
 #include <QFile>
 #include <QGraphicsView>
@@ -27,7 +32,9 @@
 #include "SampleSound.h"
 #include "SampleWriter.h"
 #include "SettledView.h"
+#include "RecentFiles.h"
 #include "base/Logger.h"
+#include "camera/PointerGrab.h"
 #include "controller/PanController.h"
 #include "controller/PointerReading.h"
 #include "sound/ColorMap.h"
@@ -65,6 +72,26 @@ QString shownErrorText() {
     return text;
   }
   return QString();
+}
+
+// The mean absolute difference of the grey values of two square patches of
+// 2 r + 1 pixels around `a` in `first` and `b` in `second` (0 ... 255).
+double patchDifference(const QImage& first, QPoint a, const QImage& second, QPoint b, int r) {
+  double sum = 0.0;
+  for (int dy = -r; dy <= r; ++dy) {
+    for (int dx = -r; dx <= r; ++dx) {
+      sum += std::abs(qGray(first.pixel(a + QPoint(dx, dy))) -
+                      qGray(second.pixel(b + QPoint(dx, dy))));
+    }
+  }
+  return sum / ((2 * r + 1) * (2 * r + 1));
+}
+
+void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)),
+                    type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &event);
 }
 
 int countLines(const std::string& text, const std::string& line) {
@@ -242,6 +269,111 @@ class EndToEndTest : public QObject {
       if (qobject_cast<QErrorMessage*>(widget) != nullptr) widget->close();
     }
     QTRY_COMPARE(shownErrorText(), QString());
+  }
+
+  void arrowKeysAndHomeTurnTheCamera() {
+    auto* canvas = child<QGraphicsView>("canvas");
+    auto* status = child<QLabel>("statusLabel");
+    canvas->setFocus();
+    struct Key {
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+      double azimuth;
+      double altitude;
+      const char* line;
+    };
+    const Key keys[] = {
+        {Qt::Key_Left, Qt::NoModifier, 2.0, 90.0, "Azimuth: 2.00, Altitude: 90.00"},
+        {Qt::Key_Up, Qt::ShiftModifier, 2.0, 100.0, "Azimuth: 2.00, Altitude: 100.00"},
+        {Qt::Key_Home, Qt::NoModifier, 0.0, 90.0, "Azimuth: 0.00, Altitude: 90.00"},
+    };
+    // Earlier cases may have turned the camera: Home first brings back the
+    // start camera (its view is shown whatever it was).
+    {
+      const int frames = view->frames();
+      QTest::keyClick(canvas, Qt::Key_Home);
+      QVERIFY(view->waitUntilSettled(kTimeout, frames + 1));
+    }
+    for (const Key& key : keys) {
+      const QImage before = window->currentFrame();
+      const int frames = view->frames();
+      QTest::keyClick(canvas, key.key, key.modifiers);
+      QVERIFY(view->waitUntilSettled(kTimeout, frames + 1));
+      const CamData camera = controller->camera();
+      QCOMPARE(qRound(camera.azimuth * 180.0 / M_PI * 1000), qRound(key.azimuth * 1000));
+      QCOMPARE(qRound(camera.altitude * 180.0 / M_PI * 1000), qRound(key.altitude * 1000));
+      QVERIFY2(status->text().contains(key.line), qPrintable(status->text()));
+      QVERIFY(window->currentFrame() != before);
+    }
+  }
+
+  // The panorama opened above is shown: the canvas has its scene, which
+  // receives the mouse.
+  void ziehenKeepsTheGrabbedPointUnderThePointer() {
+    child<QAction>("actionZiehen")->setChecked(true);
+    auto* canvas = child<QGraphicsView>("canvas");
+    QWidget* surface = canvas->viewport();
+    const QPoint press(surface->width() / 2 - 40, surface->height() / 2 - 20);
+    const QPoint end = press + QPoint(90, 50);
+    const QPointF grabbedAt = canvas->mapToScene(press);
+    const QPointF endAt = canvas->mapToScene(end);
+    const CamData before = controller->camera();
+    const QImage frameBefore = window->currentFrame();
+    const Vec3 grabbed = pointerDirection(before, grabbedAt.x(), grabbedAt.y());
+
+    sendMouse(surface, QEvent::MouseButtonPress, press, Qt::LeftButton);
+    for (int step = 1; step <= 3; ++step) {
+      sendMouse(surface, QEvent::MouseMove, press + (end - press) * step / 3, Qt::LeftButton);
+      QVERIFY(view->waitUntilSettled(kTimeout));
+    }
+    sendMouse(surface, QEvent::MouseButtonRelease, end, Qt::NoButton);
+    QVERIFY(view->waitUntilSettled(kTimeout));
+    child<QAction>("actionZiehen")->setChecked(false);
+
+    // The grabbed direction lies under the pointer, within a pixel.
+    const CamData after = controller->camera();
+    QVERIFY(after.azimuth != before.azimuth && after.altitude != before.altitude);
+    QCOMPARE(after.f, before.f);
+    double column = 0.0;
+    double row = 0.0;
+    QVERIFY(directionPosition(after, grabbed, &column, &row));
+    QVERIFY2(std::hypot(column - endAt.x(), row - endAt.y()) < 1.0,
+             qPrintable(QString("%1 %2 vs %3 %4").arg(column).arg(row).arg(endAt.x()).arg(endAt.y())));
+    // And so does what the image showed there: the patch moved with the
+    // pointer (while the image at the press point changed).
+    const QImage frameAfter = window->currentFrame();
+    const QPoint from = grabbedAt.toPoint();
+    const QPoint to = endAt.toPoint();
+    const double moved = patchDifference(frameBefore, from, frameAfter, to, 6);
+    const double stayed = patchDifference(frameBefore, from, frameAfter, from, 6);
+    QVERIFY2(moved < 12.0 && stayed > 2.0 * moved,
+             qPrintable(QString("moved %1, stayed %2").arg(moved).arg(stayed)));
+  }
+
+  void droppedPanoramaAndSoundOpenOneAfterTheOther() {
+    const QString xml = QString::fromStdString(work->file("sample/panorama.xml"));
+    const QString sound = QString::fromStdString(work->file("sample/sound"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(sound), QUrl::fromLocalFile(xml)});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    const int frames = view->frames();
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &drop);
+    QVERIFY(view->waitUntilSettled(kTimeout, frames + 1));
+    QTRY_COMPARE(child<QLabel>("label_audio")->text(), sound);
+    QVERIFY(view->waitUntilSettled(kTimeout));
+
+    QCOMPARE(shownErrorText(), QString());
+    QCOMPARE(child<QLabel>("label_xml")->text(), xml);
+    QCOMPARE(QString::fromStdString(controller->panoramaPath()), xml);
+    QVERIFY(controller->soundLoaded());
+    QCOMPARE(window->recentFiles()->paths().first(), xml);
+    const std::string log = readWholeFile(work->file(Logger::kFileName));
+    const auto opened = log.rfind("PanController::openPanorama panorama has been opened");
+    const auto sounded = log.rfind("PanController::openSoundData soundData sucessfully loaded");
+    QVERIFY(opened != std::string::npos && sounded != std::string::npos && opened < sounded);
   }
 
   void closingTheWindowClosesTheControllerOnce() {

@@ -204,16 +204,20 @@ class FormTest : public QObject {
     auto* menu = menubar->findChild<QMenu*>("menuFile");
     QCOMPARE(menu->title(), QString("File"));
     const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 4);
+    QCOMPARE(actions.size(), 7);
     QCOMPARE(actions[0]->objectName(), QString("actionOpen_XML"));
     QCOMPARE(actions[0]->text(), QString("open XML"));
     QCOMPARE(actions[1]->objectName(), QString("actionOpen_Audio_Data"));
     QCOMPARE(actions[1]->text(), QString("open Audio Data"));
-    QVERIFY(actions[2]->isSeparator());
-    QCOMPARE(actions[3]->objectName(), QString("actionSaveView"));
-    QCOMPARE(actions[3]->text(), QString::fromUtf8("Ansicht speichern\xe2\x80\xa6"));
-    QCOMPARE(actions[3]->shortcut(), QKeySequence("Ctrl+S"));
-    QVERIFY(!actions[3]->isEnabled());  // nothing shown yet
+    QCOMPARE(actions[2], window->findChild<QMenu*>("menuZuletzt")->menuAction());
+    QVERIFY(actions[3]->isSeparator());
+    QCOMPARE(actions[4]->objectName(), QString("actionSaveView"));
+    QCOMPARE(actions[4]->text(), QString::fromUtf8("Ansicht speichern\xe2\x80\xa6"));
+    QCOMPARE(actions[4]->shortcut(), QKeySequence("Ctrl+S"));
+    QVERIFY(!actions[4]->isEnabled());  // nothing shown yet
+    QVERIFY(actions[5]->isSeparator());
+    QCOMPARE(actions[6]->objectName(), QString("actionBeenden"));
+    QCOMPARE(actions[6]->text(), QString("Beenden"));
     QVERIFY(actions[0]->parent() == window.get());
     QVERIFY(window->statusBar() == window->findChild<QStatusBar*>("statusbar"));
   }
@@ -221,13 +225,14 @@ class FormTest : public QObject {
   void viewMenuFollowsTheFileMenu() {
     auto* menubar = window->findChild<QMenuBar*>("menubar");
     const QList<QAction*> menus = menubar->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QVERIFY(menus[0]->menu() == menubar->findChild<QMenu*>("menuFile"));
+    QVERIFY(menus[2]->menu() == menubar->findChild<QMenu*>("menuHilfe"));
     auto* view = menubar->findChild<QMenu*>("menuAnsicht");
     QVERIFY(menus[1]->menu() == view);
     QCOMPARE(view->title(), QString("Ansicht"));
     const QList<QAction*> actions = view->actions();
-    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions.size(), 4);
     QCOMPARE(actions[0]->objectName(), QString("actionLegende"));
     QCOMPARE(actions[0]->text(), QString("Legende"));
     QVERIFY(actions[0]->isCheckable());
@@ -237,6 +242,8 @@ class FormTest : public QObject {
     QCOMPARE(actions[1]->text(), QString("Zum Maximum"));
     QCOMPARE(actions[1]->shortcut(), QKeySequence("M"));
     QVERIFY(!actions[1]->isEnabled());  // until sound data are loaded
+    QCOMPARE(actions[2]->objectName(), QString("actionZiehen"));
+    QCOMPARE(actions[3]->objectName(), QString("actionVollbild"));
   }
 
   void pointerLineSitsInTheStatusBar() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,16 @@ class RecordingListener : public guiListener {
     record(std::string("setLegendVisible ") + (visible ? "1" : "0"));
   }
   void turnToPeak() override { record("turnToPeak"); }
+  void turnBy(double dAzimuth, double dAltitude) override {
+    record("turnBy " + degrees(dAzimuth) + " " + degrees(dAltitude));
+  }
+  void resetCamera() override { record("resetCamera"); }
+  void grabAt(double column, double row) override {
+    record("grabAt " + number(column) + " " + number(row));
+  }
+  void dragGrabbedTo(double column, double row) override {
+    record("dragGrabbedTo " + number(column) + " " + number(row));
+  }
 
   std::string last() const { return calls.empty() ? std::string() : calls.back(); }
 
@@ -44,4 +56,14 @@ class RecordingListener : public guiListener {
 
  private:
   void record(std::string call) { calls.push_back(std::move(call)); }
+  // Shortest text of a number ("2", "-0.5"); angles in whole degrees when
+  // they are (a turn by 2 degrees records "2").
+  static std::string number(double value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+  }
+  static std::string degrees(double radians) {
+    return number(std::round(radians * 180.0 / 3.141592653589793 * 1e6) / 1e6);
+  }
 };

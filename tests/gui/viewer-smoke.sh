@@ -19,6 +19,8 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The viewer keeps its remembered choices there too, not in the user's.
+export XDG_CONFIG_HOME="$work/config"
 export VIEWER="$viewer" SHOT="$shot" WORK="$work"
 run_under_xvfb() {
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '

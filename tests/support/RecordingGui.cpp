@@ -34,6 +34,16 @@ void RecordingGui::setSoundControlsEnabled(bool enabled) {
   soundControls_.push_back(enabled);
 }
 
+void RecordingGui::panoramaOpenEnded(const char* path, bool opened) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  openEnds_.push_back(std::string(path) + (opened ? " opened" : " refused"));
+}
+
+std::vector<std::string> RecordingGui::openEnds() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return openEnds_;
+}
+
 int RecordingGui::drawCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return draws_;

@@ -25,6 +25,8 @@ class RecordingGui : public gui {
   void setRepMaximum(int maximum) override;
   int getTransMaximum() override { return transMaximum; }
   void setSoundControlsEnabled(bool enabled) override;
+  // Recorded as "<path> opened" or "<path> refused".
+  void panoramaOpenEnded(const char* path, bool opened) override;
 
   // Snapshots, safe while worker threads still call in.
   int drawCount() const;
@@ -34,6 +36,7 @@ class RecordingGui : public gui {
   std::string infoText() const;
   int repMaximum() const;
   std::vector<bool> soundControls() const;
+  std::vector<std::string> openEnds() const;
   // Waits until at least `count` images were drawn; false on timeout.
   bool waitForDraws(int count, int timeoutMs) const;
 
@@ -51,4 +54,5 @@ class RecordingGui : public gui {
   std::string info_;
   int repMaximum_ = -1;
   std::vector<bool> soundControls_;
+  std::vector<std::string> openEnds_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "panorama/ImageOutput.h"
 #include "RenderOptions.h"
 #include "SoundBench.h"
+#include "StopSignals.h"
 #include "controller/Navigation.h"
 #include "controller/PanController.h"
 #include "panorama/PicManager.h"
@@ -74,6 +76,9 @@ double peakRssMb() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread exists: SIGINT and SIGTERM then only ask for a stop,
+  // which the steps below look at; the controller is closed as usual.
+  StopSignals stopSignals;
   RenderOptions options;
   std::string error;
   if (!parseRenderOptions(argc, argv, &options, &error)) {
@@ -93,6 +98,15 @@ int main(int argc, char** argv) {
   if (options.threshold >= 0.0) controller.setThresholdValue(options.threshold);
   if (options.legend) controller.setLegendVisible(true);
   if (options.marker) controller.setPeakMarkerVisible(true);
+  // True once a stop was asked for; the exit code says which signal.
+  const auto stopped = [&] {
+    if (stopSignals.stopRequested() && exitCode < 128) {
+      exitCode = 128 + stopSignals.received();
+      std::cerr << "panorama-render: stopped by "
+                << (stopSignals.received() == SIGINT ? "SIGINT" : "SIGTERM") << "\n";
+    }
+    return exitCode >= 128;
+  };
 
   if (!options.panorama.empty()) {
     const auto start = std::chrono::steady_clock::now();
@@ -103,7 +117,7 @@ int main(int argc, char** argv) {
       exitCode = 3;
     }
   }
-  if (exitCode == 0 && !options.sound.empty()) {
+  if (exitCode == 0 && !stopped() && !options.sound.empty()) {
     if (controller.openSoundData(options.sound.c_str()) != 0) {
       std::cerr << window.lastError() << "\n";
       exitCode = 4;
@@ -126,15 +140,15 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (exitCode == 0 && options.peak) {
+  if (exitCode == 0 && !stopped() && options.peak) {
     printPeak(controller);
-  } else if (exitCode == 0 && options.benchSound > 0) {
+  } else if (exitCode == 0 && !stopped() && options.benchSound > 0) {
     runSoundBench(controller, options.sound, options.width, options.height, options.benchSound);
-  } else if (exitCode == 0 && options.bench >= 0) {
+  } else if (exitCode == 0 && !stopped() && options.bench >= 0) {
     std::vector<double> quick;
     double azimuth = degreesToRadians(options.azimuth);
     const double altitude = degreesToRadians(options.altitude);
-    for (int i = 0; i < options.bench; ++i) {
+    for (int i = 0; i < options.bench && !stopped(); ++i) {
       azimuth += kAngleStep;
       const auto start = std::chrono::steady_clock::now();
       controller.setCameraData(azimuth, altitude, options.f);
@@ -144,16 +158,19 @@ int main(int argc, char** argv) {
     // after the last quick view has long finished; a refinement started at
     // once would find the loader busy and load nothing.
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const auto start = std::chrono::steady_clock::now();
-    controller.refine();
-    const double refineMs = msSince(start);
-    std::printf(
-        "{\"photos\":%d, \"width\":%d, \"height\":%d, \"open_ms\":%.1f, \"quick_ms_median\":%.2f, "
-        "\"quick_ms_p95\":%.2f, \"refine_ms\":%.1f, \"peak_rss_mb\":%.1f}\n",
-        controller.panorama() ? controller.panorama()->pictureCount : 0, options.width,
-        options.height, openMs, percentile(quick, 0.5), percentile(quick, 0.95), refineMs,
-        peakRssMb());
-  } else if (exitCode == 0) {
+    if (!stopped()) {
+      const auto start = std::chrono::steady_clock::now();
+      controller.refine();
+      const double refineMs = msSince(start);
+      std::printf(
+          "{\"photos\":%d, \"width\":%d, \"height\":%d, \"open_ms\":%.1f, "
+          "\"quick_ms_median\":%.2f, \"quick_ms_p95\":%.2f, \"refine_ms\":%.1f, "
+          "\"peak_rss_mb\":%.1f}\n",
+          controller.panorama() ? controller.panorama()->pictureCount : 0, options.width,
+          options.height, openMs, percentile(quick, 0.5), percentile(quick, 0.95), refineMs,
+          peakRssMb());
+    }
+  } else if (exitCode == 0 && !stopped()) {
     std::string reason;
     if (!writeImageChecked(window.lastImage(), options.out, &reason)) {
       std::cerr << "panorama-render: could not write " << options.out << ": " << reason << "\n";
