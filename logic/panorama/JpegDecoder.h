@@ -5,7 +5,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "panorama/PhotoDecoder.h"
+#include "panorama/PhotoHeader.h"
 
 class RegularFile;
 

@@ -5,6 +5,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "panorama/PhotoHeader.h"
+
 // Reading a photograph file into an 8-bit BGR image, strictly: a damaged
 // file is refused with a reason instead of being shown as garbage, only
 // regular files are read (see RegularFile), an image larger than a pixel
@@ -24,23 +26,6 @@
 //
 // Reasons are short English texts for the log; they do not repeat the path.
 
-// Formats a photograph may come in, told by the file's first bytes.
-enum class PhotoFormat { kJpeg, kPng };
-
-// What a photograph file's header says.
-struct PhotoHeader {
-  PhotoFormat format = PhotoFormat::kJpeg;
-  int width = 0;   // pixels
-  int height = 0;  // pixels
-  // Components stored in the file. JPEG: 1 grey, 3 colour, 4 CMYK or YCCK;
-  // PNG: 1 grey, 2 grey and alpha, 3 colour or palette, 4 colour and alpha.
-  int components = 0;
-};
-
-// The largest photograph decodePhoto opens by default: 200 megapixels, an
-// 8-bit BGR image of 600 MB.
-inline constexpr std::uint64_t kMaxPhotoPixels = 200'000'000;
-
 // Reads the header of the photograph at `path` without decoding the image
 // data (a JPEG is read up to its first scan, a PNG up to its first chunk).
 // False with *reason when the file cannot be opened, is neither JPEG nor
@@ -56,8 +41,3 @@ bool readPhotoHeader(const std::string& path, PhotoHeader* header, std::string* 
 // *reason says why. Thread-safe: calls share no state.
 bool decodePhoto(const std::string& path, cv::Mat* out, std::string* reason,
                  std::uint64_t maxPixels = kMaxPhotoPixels);
-
-// True when an image of width x height pixels is within `maxPixels`;
-// otherwise false with a reason that names the size and the limit in
-// megapixels.
-bool photoWithinLimit(int width, int height, std::uint64_t maxPixels, std::string* reason);
