@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -292,3 +293,58 @@ TEST(OverlapperTest, OverlappedPicturesComeInIdOrderWithOneRecordEach) {
 }
 
 }  // namespace
+
+// Panoramas of many photographs skip the pairs whose viewing cones lie apart:
+// on random panoramas (mixed lenses and sensors, current images at another
+// pitch than the sensor's, pictures at the poles, wide and narrow fields)
+// every picture's records are exactly those of testing every pair.
+TEST(OverlapperTest, SkippedPairsLeaveTheRecordsOfTestingEveryPair) {
+  std::mt19937 random(17);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int trial = 0; trial < 6; ++trial) {
+    SCOPED_TRACE(trial);
+    std::vector<std::unique_ptr<Picture>> skipped;
+    std::vector<std::unique_ptr<Picture>> tested;
+    for (int id = 0; id < 80; ++id) {
+      const double altitude = id < 2 ? id * kPi : std::acos(1.0 - 2.0 * unit(random));
+      const double azimuth = 2.0 * kPi * unit(random);
+      const double f = 5.0 + 95.0 * unit(random);
+      const double sensorWidth = 10.0 + 30.0 * unit(random);
+      const double sensorHeight = sensorWidth * (0.5 + unit(random));
+      const int width = 300 + id * 7;
+      const int height = 200 + id * 5;
+      // Current images whose plane is up to 10 % larger or smaller than the sensor.
+      const double pitch = sensorWidth / width * (0.9 + 0.2 * unit(random));
+      for (auto* list : {&skipped, &tested}) {
+        list->push_back(describedPhoto(id, width, height, f, sensorWidth, sensorHeight, pitch,
+                                       altitude, azimuth));
+      }
+    }
+    auto fast = panoramaOf(std::move(skipped));
+    auto slow = panoramaOf(std::move(tested));
+    APrioriOverlapper fastOverlapper(fast.get());
+    APrioriOverlapper slowOverlapper(slow.get());
+    fastOverlapper.calculateOverlap();
+    for (int i = 0; i < 80; ++i) {
+      for (int j = i + 1; j < 80; ++j) {
+        slowOverlapper.overlap(slow->findById(i), slow->findById(j), true);
+      }
+    }
+    std::size_t records = 0;
+    for (int id = 0; id < 80; ++id) {
+      const auto& got = fast->findById(id)->overlaps;
+      const auto& want = slow->findById(id)->overlaps;
+      ASSERT_EQ(got.size(), want.size()) << id;
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        EXPECT_EQ(got[k].partner->id, want[k].partner->id);
+        EXPECT_EQ(got[k].count, want[k].count);
+        EXPECT_EQ(got[k].ownPoints, want[k].ownPoints);
+        EXPECT_EQ(got[k].partnerPoints, want[k].partnerPoints);
+      }
+      records += got.size();
+    }
+    // Neither empty nor every pair: the skipping was exercised.
+    EXPECT_GT(records, 0u);
+    EXPECT_LT(records, 80u * 79u);
+  }
+}
