@@ -35,8 +35,13 @@ class Puzzler {
 
   // Fills weightMap for weightKind at w0 x h0: a Gaussian that is 1 at the
   // centre and the profile's corner weight at the corners, or 1 everywhere
-  // for an unknown profile name.
+  // for an unknown profile name. Only the upper-left quadrant is stored
+  // (w0 / 2 + 1 by h0 / 2 + 1); weightAt reads any position.
   void buildWeightMap();
+  // The weight at full-size pixel (column, row), 0 <= column < w0,
+  // 0 <= row < h0: the profile's mirror image for the description's
+  // panoramas, the weight image itself for lens panoramas.
+  float weightAt(int column, int row) const;
   // Writes the map as an 8-bit grey image "LUT.jpg" (255 x weight, truncated).
   void saveWeightMap() const;
 
@@ -46,7 +51,7 @@ class Puzzler {
 
   std::string weightKind;
   bool lensSession = false;
-  std::vector<float> weightMap;  // w0 x h0, row-major
+  std::vector<float> weightMap;  // row-major, see buildWeightMap and weightAt
   int w0 = 0;
   int h0 = 0;
   // Most threads one assembly draws with; 0 chooses from the machine's cores.
@@ -54,6 +59,8 @@ class Puzzler {
   unsigned maxThreads = 0;
 
  private:
+  int weightColumns_ = 0;  // stored columns and rows of weightMap
+  int weightRows_ = 0;
   std::mutex accumulatorMutex_;
   std::vector<float> accumulator_;  // four sums per view pixel, one assembly at a time
 };
