@@ -161,6 +161,10 @@ int SoundData::readFile(const std::string& directory, const std::string& entry, 
 
   std::string line;
   readLine(in, &line);
+  // Spreadsheets often start a UTF-8 text file with a byte order mark.
+  if (line.rfind("\xEF\xBB\xBF", 0) == 0) {
+    line.erase(0, 3);
+  }
   const std::size_t x = line.find('X');
   int cols = 0;
   int rows = 0;

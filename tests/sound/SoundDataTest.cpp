@@ -154,6 +154,7 @@ TEST(SoundData, DataLinesFillTheGridRowByRow) {
       {"trailing line break", "2X2\nn\n0.1234,0.5000\n0.0001,0.9999\n",
        {0.1234f, 0.5f, 0.0001f, 0.9999f}},
       {"CR LF", "2X2\r\nn\r\n0.1234,0.5000\r\n0.0001,0.9999\r\n", {0.1234f, 0.5f, 0.0001f, 0.9999f}},
+      {"UTF-8 byte order mark", "\xEF\xBB\xBF" "2X1\r\nn\r\n0.1234,0.5000\r\n", {0.1234f, 0.5f}},
       {"fewer digits", "3X1\nn\n0.5,0.25,0.125\n", {0.5f, 0.25f, 0.125f}},
       {"more than four digits", "2X1\nn\n0.12345,0.5000\n", {0.1234f, 0.5f}},
       {"values beyond the columns", "2X1\nn\n0.1000,0.2000,0.3000\n", {0.1f, 0.2f}},
