@@ -1,0 +1,87 @@
+#include "panorama/PictureFile.h"
+
+#include <cstdint>
+#include <exception>
+
+#include <opencv2/core.hpp>
+
+#include "base/RegularFile.h"
+#include "panorama/JpegHeader.h"
+#include "panorama/PhotoDecoder.h"
+#include "panorama/PhotoHeader.h"
+
+void applyExifOrientation(int orientation, cv::Mat* image) {
+  // The transforms cv::imread applies for the tag (its ExifTransform).
+  switch (orientation) {
+    case 2: cv::flip(*image, *image, 1); break;
+    case 3: cv::flip(*image, *image, -1); break;
+    case 4: cv::flip(*image, *image, 0); break;
+    case 5: cv::transpose(*image, *image); break;
+    case 6: cv::transpose(*image, *image); cv::flip(*image, *image, 1); break;
+    case 7: cv::transpose(*image, *image); cv::flip(*image, *image, -1); break;
+    case 8: cv::transpose(*image, *image); cv::flip(*image, *image, 0); break;
+    default: break;
+  }
+}
+
+PictureFileProblem readPictureFile(const std::string& path, int width, int height,
+                                   bool applyOrientation, cv::Mat* out, std::string* reason) {
+  out->release();
+  reason->clear();
+  if (probeRegularFile(path) != FileProblem::kNone) {
+    *reason = "no regular file at the path";
+    return PictureFileProblem::kMissing;
+  }
+  // A photograph described larger than the limit is refused before its file
+  // is read; a file larger than described is refused from its header.
+  if (!photoWithinLimit(width, height, kMaxPhotoPixels, reason)) {
+    return PictureFileProblem::kTooLarge;
+  }
+  int orientation = 0;
+  if (applyOrientation) {
+    JpegHeader header;
+    if (readJpegHeader(path, &header, nullptr) == JpegRead::kRead) {
+      orientation = header.orientation;
+    }
+  }
+  cv::Mat decoded;
+  if (!decodePhoto(path, &decoded, reason)) {
+    PhotoHeader header;
+    std::string ignored;
+    if (readPhotoHeader(path, &header, &ignored) &&
+        !photoWithinLimit(header.width, header.height, kMaxPhotoPixels, &ignored)) {
+      return PictureFileProblem::kTooLarge;
+    }
+    return PictureFileProblem::kDamaged;
+  }
+  try {
+    applyExifOrientation(orientation, &decoded);
+  } catch (const std::exception& e) {
+    *reason = std::string("cannot apply the EXIF orientation: ") + e.what();
+    return PictureFileProblem::kDamaged;
+  }
+  // A file whose size differs from the description would make every later
+  // pixel lookup wrong (or out of bounds).
+  if (decoded.cols != width || decoded.rows != height) {
+    *reason = "the file holds " + std::to_string(decoded.cols) + " x " +
+              std::to_string(decoded.rows) + " pixels, the description " + std::to_string(width) +
+              " x " + std::to_string(height);
+    return PictureFileProblem::kOtherSize;
+  }
+  *out = decoded;
+  return PictureFileProblem::kNone;
+}
+
+std::string pictureFileProblemText(PictureFileProblem problem) {
+  switch (problem) {
+    case PictureFileProblem::kDamaged:
+      return "Die Datei ist beschädigt, unvollständig oder kein JPEG- oder PNG-Bild.";
+    case PictureFileProblem::kTooLarge:
+      return "Das Bild hat mehr als 200 Megapixel.";
+    case PictureFileProblem::kNone:
+    case PictureFileProblem::kMissing:
+    case PictureFileProblem::kOtherSize:
+      break;
+  }
+  return "";
+}

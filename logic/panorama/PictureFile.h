@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+// Reading a panorama photograph's file at the size its description gives,
+// strictly (decodePhoto): a damaged or truncated file or one over the pixel
+// limit is refused with a reason, never shown as garbage.
+
+// Why a photograph's file gave no image.
+enum class PictureFileProblem {
+  kNone,       // read
+  kMissing,    // no regular file could be opened at the path
+  kDamaged,    // damaged, truncated, or not a JPEG or PNG file
+  kTooLarge,   // more pixels than kMaxPhotoPixels
+  kOtherSize,  // read, but not of the described size
+};
+
+// Decodes the photograph at `path` into *out, which must be `width` x
+// `height` pixels (8-bit BGR). With `applyOrientation` a JPEG's EXIF
+// orientation tag is applied as cv::imread(IMREAD_COLOR) applies it (flips
+// and transposes, so the bytes are imread's); without it the pixels are used
+// as stored. On any problem *out is emptied and *reason says why in English
+// for the log (the path not repeated). Thread-safe.
+PictureFileProblem readPictureFile(const std::string& path, int width, int height,
+                                   bool applyOrientation, cv::Mat* out, std::string* reason);
+
+// A German sentence for the user that says what is wrong with the file (for
+// kMissing and kOtherSize none: the message around it says it already).
+std::string pictureFileProblemText(PictureFileProblem problem);
+
+// Applies EXIF orientation `orientation` (1 ... 8; other values leave the
+// image alone) to *image the way cv::imread does.
+void applyExifOrientation(int orientation, cv::Mat* image);
