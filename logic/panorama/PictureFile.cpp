@@ -1,9 +1,12 @@
 #include "panorama/PictureFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <fstream>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include "base/RegularFile.h"
 #include "panorama/JpegHeader.h"
@@ -23,6 +26,22 @@ void applyExifOrientation(int orientation, cv::Mat* image) {
     default: break;
   }
 }
+
+namespace {
+
+// True when the file starts like a JPEG or a PNG file, the formats the
+// strict decoder reads (and can tell damaged).
+bool strictFormat(const std::string& path) {
+  unsigned char head[8] = {};
+  std::ifstream file(path, std::ios::binary);
+  file.read(reinterpret_cast<char*>(head), sizeof head);
+  const std::streamsize length = file.gcount();
+  const bool jpeg = length >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+  const unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  return jpeg || (length == 8 && std::equal(head, head + 8, png));
+}
+
+}  // namespace
 
 PictureFileProblem readPictureFile(const std::string& path, int width, int height,
                                    bool applyOrientation, cv::Mat* out, std::string* reason) {
@@ -45,7 +64,17 @@ PictureFileProblem readPictureFile(const std::string& path, int width, int heigh
     }
   }
   cv::Mat decoded;
-  if (!decodePhoto(path, &decoded, reason)) {
+  if (!decodePhoto(path, &decoded, reason) && !strictFormat(path)) {
+    // Other formats (a stitcher project may name TIFF files) are read by
+    // OpenCV as before; only the size check below guards them.
+    decoded = cv::imread(path, applyOrientation ? cv::IMREAD_COLOR
+                                                : cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION);
+    orientation = 0;
+    if (!decoded.empty()) {
+      reason->clear();
+    }
+  }
+  if (decoded.empty()) {
     PhotoHeader header;
     std::string ignored;
     if (readPhotoHeader(path, &header, &ignored) &&

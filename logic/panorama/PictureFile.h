@@ -21,7 +21,8 @@ enum class PictureFileProblem {
 // `height` pixels (8-bit BGR). With `applyOrientation` a JPEG's EXIF
 // orientation tag is applied as cv::imread(IMREAD_COLOR) applies it (flips
 // and transposes, so the bytes are imread's); without it the pixels are used
-// as stored. On any problem *out is emptied and *reason says why in English
+// as stored. Files that are neither JPEG nor PNG are read by cv::imread as
+// they always were (the strict decoder cannot read them). On any problem *out is emptied and *reason says why in English
 // for the log (the path not repeated). Thread-safe.
 PictureFileProblem readPictureFile(const std::string& path, int width, int height,
                                    bool applyOrientation, cv::Mat* out, std::string* reason);

@@ -51,6 +51,9 @@ TEST(PictureFile, RefusalsNameTheProblem) {
   writeBytes(dir.file("noisy.jpg"), noisy);
   writeBytes(dir.file("text.jpg"), "not an image at all");
   writeBytes(dir.file("huge.jpg"), withDeclaredSize(good, 20000, 15000));
+  // Formats the strict decoder does not read go through imread as before.
+  const cv::Mat other = grainyPhoto(40, 30, 4.0, 6);
+  ASSERT_TRUE(cv::imwrite(dir.file("other.bmp"), other));
   struct Case {
     const char* file;
     int width;
@@ -66,6 +69,8 @@ TEST(PictureFile, RefusalsNameTheProblem) {
       {"text.jpg", 40, 30, PictureFileProblem::kDamaged},
       {"huge.jpg", 40, 30, PictureFileProblem::kTooLarge},
       {"good.jpg", 20000, 15000, PictureFileProblem::kTooLarge},
+      {"other.bmp", 40, 30, PictureFileProblem::kNone},
+      {"other.bmp", 41, 30, PictureFileProblem::kOtherSize},
   };
   for (const Case& c : cases) {
     cv::Mat read = cv::Mat::ones(2, 2, CV_8UC3);
@@ -75,6 +80,9 @@ TEST(PictureFile, RefusalsNameTheProblem) {
     EXPECT_EQ(problem, c.problem) << c.file << " " << c.width << "x" << c.height << ": " << reason;
     EXPECT_EQ(read.empty(), problem != PictureFileProblem::kNone) << c.file;
     EXPECT_EQ(reason.empty(), problem == PictureFileProblem::kNone) << c.file;
+    if (std::string(c.file) == "other.bmp" && problem == PictureFileProblem::kNone) {
+      EXPECT_TRUE(sameBytes(read, other));
+    }
   }
   EXPECT_NE(pictureFileProblemText(PictureFileProblem::kDamaged).find("beschädigt"), std::string::npos);
   EXPECT_NE(pictureFileProblemText(PictureFileProblem::kTooLarge).find("200 Megapixel"), std::string::npos);
