@@ -54,9 +54,14 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
 }
 
 // What the user reads after `message` about why `picture` gave no image;
-// the English reason goes to *detail.
+// the English reason goes to *detail (none for a missing file: the message
+// says all there is, as it always did).
 std::string readProblemText(Picture* picture, std::string* detail) {
-  const std::string text = pictureFileProblemText(picture->takeReadProblem(detail));
+  const PictureFileProblem problem = picture->takeReadProblem(detail);
+  if (problem == PictureFileProblem::kMissing) {
+    detail->clear();
+  }
+  const std::string text = pictureFileProblemText(problem);
   return text.empty() ? "" : " " + text;
 }
 

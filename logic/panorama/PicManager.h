@@ -56,7 +56,7 @@ class PicManager {
   // empty after success.
   std::string error;
   // The English reason of the photograph that could not be read, for the
-  // log; empty after success.
+  // log; empty after success and for a missing photograph.
   std::string errorDetail;
   // Threads that read the photographs to build their previews; 0 uses one
   // per processor core. The result does not depend on it.
