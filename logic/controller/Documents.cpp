@@ -5,10 +5,13 @@
 
 #include "base/Logger.h"
 #include "base/RegularFile.h"
+#include "controller/FirstView.h"
 #include "controller/PanoramaSession.h"
 #include "controller/ViewPipeline.h"
 #include "controller/ViewState.h"
 #include "controller/gui.h"
+#include "panorama/Picture.h"
+#include "panorama/PreviewCache.h"
 #include "sound/SoundData.h"
 
 Documents::Documents(gui* listener, Logger* logger, ViewState* state, ViewPipeline* pipeline,
@@ -32,6 +35,20 @@ void Documents::showRefusal(const char* message, const std::string& reason) {
   listener_->showErrorMessage(text.c_str());
 }
 
+PreviewSetup Documents::previewSetup() {
+  if (!previewCache_) {
+    previewCache_ = std::make_shared<PreviewCache>(PreviewCache::defaultDirectory(),
+                                                   PreviewCache::kDefaultMaxBytes, logger_);
+  }
+  PreviewSetup setup;
+  setup.cache = previewCache_;
+  const CamData camera = state_->camera();
+  setup.keepDecodes = [camera](const std::vector<std::unique_ptr<Picture>>& pictures) {
+    return keepDecodesForView(camera, pictures, kMaxKeptDecodes);
+  };
+  return setup;
+}
+
 int Documents::openPanorama(const char* path) {
   listener_->setStatusText("Opening the panorama");
   logger_->log("PanController::openPanorama");
@@ -53,9 +70,13 @@ int Documents::openPanorama(const char* path) {
 
   logger_->log("PanController::openPanorama picManager->openPanorama");
   std::string reason;
-  std::unique_ptr<PanoramaSession> next = PanoramaSession::read(path, &reason);
+  std::string detail;
+  std::unique_ptr<PanoramaSession> next = PanoramaSession::read(path, &reason, previewSetup(), &detail);
   if (!next) {
     logger_->log("PanController::openPanorama couldn't open panorama");
+    if (!detail.empty()) {
+      logger_->logError("PanController::openPanorama, reading a photograph", detail);
+    }
     if (!reason.empty()) {
       logger_->logError("PanController::openPanorama, reading the panorama", reason);
     }

@@ -6,6 +6,8 @@
 
 class Logger;
 class PanoramaSession;
+class PreviewCache;
+struct PreviewSetup;
 class SoundData;
 class ViewPipeline;
 class ViewState;
@@ -36,12 +38,20 @@ class Documents {
   void dropSoundData();
 
   PanoramaSession* panorama() const { return panorama_.get(); }
+
+  // Full-size decodes of the open kept for the first refinement at most
+  // (3000 x 2000 photographs: 18 MB each).
+  static constexpr int kMaxKeptDecodes = 6;
   SoundData* sound() const { return sound_.get(); }
 
  private:
   // Shows `message` (the fixed first line) with `reason` as a second
   // paragraph when there is one: "message\n\nreason".
   void showRefusal(const char* message, const std::string& reason);
+  // The preview cache (made on first use in the user's cache directory) and
+  // the photographs of the current camera's view as the ones whose decode is
+  // kept.
+  PreviewSetup previewSetup();
 
   gui* listener_;
   Logger* logger_;
@@ -51,4 +61,5 @@ class Documents {
   std::function<void()> settle_;
   std::unique_ptr<PanoramaSession> panorama_;
   std::unique_ptr<SoundData> sound_;
+  std::shared_ptr<PreviewCache> previewCache_;
 };

@@ -103,10 +103,19 @@ PanoramaSession::~PanoramaSession() {
   pictures.reset();
 }
 
-std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::string* reason) {
+std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::string* reason,
+                                                       const PreviewSetup& setup,
+                                                       std::string* detail) {
   auto session = std::make_unique<PanoramaSession>();
   session->overlapper = std::make_unique<APrioriOverlapper>();
   session->pictures = std::make_unique<PicManager>();
+  session->pictures->previewCache = setup.cache;
+  if (setup.keepDecodes) {
+    PanoramaSession* made = session.get();
+    session->pictures->beforePreviews = [made, &setup](const auto& all) {
+      made->keptDecodes = setup.keepDecodes(all);
+    };
+  }
   session->overlapper->panorama = session->pictures.get();
   session->source = sourceOf(path);
   int status = PicManager::kNotLoaded;
@@ -127,7 +136,11 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
     *reason = std::string("Das Panorama kann nicht gelesen werden (") + e.what() + ").";
     status = PicManager::kNotLoaded;
   }
+  session->pictures->beforePreviews = nullptr;
   if (status != PicManager::kRead) {
+    if (detail != nullptr) {
+      *detail = session->pictures->errorDetail;
+    }
     return nullptr;
   }
   try {
@@ -143,6 +156,8 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
 
 void PanoramaSession::prepare(Logger* logger) {
   loader = std::make_shared<PicLoader>(pictures->count, logger);
+  loader->keepUntilFirstRefinement(std::move(keptDecodes));
+  keptDecodes.clear();
   logger->log("PanController::openPanorama pcalculate Overlap");
   overlapper->calculateOverlap();
 }

@@ -149,7 +149,16 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
         record.partner->dropPrefetched();
       }
     }
+  }  if (force) {
+    for (Picture* picture : handedOver_) {
+      picture->dropPrefetched();
+    }
+    handedOver_.clear();
   }
+}
+
+void PicLoader::keepUntilFirstRefinement(std::vector<Picture*> pictures) {
+  handedOver_ = std::move(pictures);
 }
 
 std::size_t PicLoader::prefetchBatchSize() {
@@ -197,7 +206,15 @@ void PicLoader::load(Picture* picture, int targetWidth, int targetHeight) {
     std::snprintf(text, sizeof text, "PicLoader::load ID: %d, requested scale NOT done",
                   picture->id);
   }
-  logLine(text);
+  logLine(text);  logReadProblem(picture);
+}
+
+void PicLoader::logReadProblem(Picture* picture) {
+  std::string reason;
+  if (picture->takeReadProblem(&reason) != PictureFileProblem::kNone) {
+    logErrorLine("PicLoader::load, reading a photograph",
+                 "ID " + std::to_string(picture->id) + ": " + reason);
+  }
 }
 
 void PicLoader::freeUnneded(Picture* viewCopy) {

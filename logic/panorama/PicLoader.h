@@ -50,6 +50,11 @@ class PicLoader {
   void loadNeighbours(Picture* view);
   void loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view);
 
+  // Pictures that kept the full decode of the open (Picture::keepFullDecode):
+  // the first refinement (loadNeededPictures with force) takes what it
+  // needs and frees the rest.
+  void keepUntilFirstRefinement(std::vector<Picture*> pictures);
+
   // fullExtent * viewExtent / photoExtent in 64 bits, truncated, clamped to
   // 0 ... INT_MAX; a photograph extent below 1 counts as 1.
   static int targetExtent(int fullExtent, std::int64_t viewExtent, std::int64_t photoExtent);
@@ -69,12 +74,15 @@ class PicLoader {
   std::atomic<bool> locked{false};
 
  private:
+  std::vector<Picture*> handedOver_;  // not owned
   // The picture has a slot: its ID is 0 ... pictureCount - 1.
   bool hasSlot(const Picture* picture) const;
   static std::size_t prefetchBatchSize();
   // Decodes, in parallel, the files of the partners of records [from, to)
   // that hold only their preview.
   void prefetch(const std::vector<OverlapRecord>& records, std::size_t from, std::size_t to);
+  // Logs why the picture's file gave no image, if it did not.
+  void logReadProblem(Picture* picture);
   void logLine(const char* text);
   void logErrorLine(const char* context, const std::string& text);
 };

@@ -7,6 +7,8 @@
 
 #include "base/Constants.h"
 #include "base/ParallelFor.h"
+#include "panorama/PictureFile.h"
+#include "panorama/PreviewBuild.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ namespace {
 // order, every photograph before a failed one has been tried, so the answer
 // does not depend on the number of threads.
 int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
-                  const std::vector<std::string>& files, int threads) {
+                  const std::vector<std::string>& files, int threads, PreviewCache* cache) {
   const int n = static_cast<int>(pictures.size());
   std::atomic<bool> failed{false};
   std::atomic<int> tried{0};
@@ -27,7 +29,7 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
       [&](int i) {
         bool good = false;
         try {
-          good = pictures[i]->setFile(files[i]);
+          good = buildPreview(pictures[i].get(), files[i], cache);
         } catch (...) {
           good = false;
         }
@@ -51,6 +53,18 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
   return -1;
 }
 
+// What the user reads after `message` about why `picture` gave no image;
+// the English reason goes to *detail (none for a missing file: the message
+// says all there is, as it always did).
+std::string readProblemText(Picture* picture, std::string* detail) {
+  const PictureFileProblem problem = picture->takeReadProblem(detail);
+  if (problem == PictureFileProblem::kMissing) {
+    detail->clear();
+  }
+  const std::string text = pictureFileProblemText(problem);
+  return text.empty() ? "" : " " + text;
+}
+
 }  // namespace
 
 int PicManager::openPanorama(const char* path) {
@@ -61,6 +75,7 @@ int PicManager::openPanorama(const char* path) {
     pictureCount = 0;
     status = code;
     error = reason;
+    errorDetail.clear();
     return status;
   };
   fail(kRead, "");
@@ -87,13 +102,20 @@ int PicManager::openPanorama(const char* path) {
   int threads = previewThreads > 0 ? previewThreads
                                    : static_cast<int>(std::thread::hardware_concurrency());
   threads = std::clamp(threads, 1, declared);
-  const int unreadable = buildPreviews(pictures, description.files, threads);
+  if (beforePreviews) {
+    beforePreviews(pictures);
+  }
+  const int unreadable = buildPreviews(pictures, description.files, threads, previewCache.get());
   if (unreadable >= 0) {
     const PhotoEntry& entry = description.photos[unreadable];
-    return fail(kPictureUnreadable,
-                "Das Foto " + description.files[unreadable] + " (ID " + std::to_string(entry.id) +
-                    ") kann nicht als JPEG-Bild von " + std::to_string(entry.width) + " x " +
-                    std::to_string(entry.height) + " Pixeln gelesen werden.");
+    std::string detail;
+    const std::string why = readProblemText(pictures[unreadable].get(), &detail);
+    fail(kPictureUnreadable,
+         "Das Foto " + description.files[unreadable] + " (ID " + std::to_string(entry.id) +
+             ") kann nicht als JPEG-Bild von " + std::to_string(entry.width) + " x " +
+             std::to_string(entry.height) + " Pixeln gelesen werden." + why);
+    errorDetail = detail;
+    return status;
   }
 
   sortById();
@@ -172,18 +194,25 @@ int PicManager::openPictures(std::vector<std::unique_ptr<Picture>> all,
   setPictures(std::move(all));
   status = kRead;
   error.clear();
+  errorDetail.clear();
+  if (beforePreviews) {
+    beforePreviews(pictures);
+  }
   int threads = previewThreads > 0 ? previewThreads
                                    : static_cast<int>(std::thread::hardware_concurrency());
   threads = std::clamp(threads, 1, std::max(1, n));
   const int unreadable =
-      n > 0 && static_cast<int>(files.size()) == n ? buildPreviews(pictures, files, threads) : 0;
+      n > 0 && static_cast<int>(files.size()) == n
+          ? buildPreviews(pictures, files, threads, previewCache.get())
+          : 0;
   if (unreadable >= 0) {
-    const Picture* picture = unreadable < n ? pictures[unreadable].get() : nullptr;
+    Picture* picture = unreadable < n ? pictures[unreadable].get() : nullptr;
     error = picture == nullptr
                 ? "Die Fotos fehlen."
                 : "Das Foto " + files[unreadable] + " kann nicht als Bild von " +
                       std::to_string(picture->fullWidth) + " x " +
-                      std::to_string(picture->fullHeight) + " Pixeln gelesen werden.";
+                      std::to_string(picture->fullHeight) + " Pixeln gelesen werden." +
+                      readProblemText(picture, &errorDetail);
     pictures.clear();
     reindex();
     count = 0;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "panorama/Picture.h"
 #include "panorama/XmlDescription.h"
+
+class PreviewCache;
 
 // The picture collection of one panorama: its photographs sorted by ID
 // 0 ... n-1 and indexed by ID, with the lens and sensor of the description.
@@ -52,9 +55,19 @@ class PicManager {
   // Why the last openPanorama failed, in German for the log and the user;
   // empty after success.
   std::string error;
+  // The English reason of the photograph that could not be read, for the
+  // log; empty after success and for a missing photograph.
+  std::string errorDetail;
   // Threads that read the photographs to build their previews; 0 uses one
   // per processor core. The result does not depend on it.
   int previewThreads = 0;
+  // Where previews are looked up before a photograph is decoded and stored
+  // after (see buildPreview); null: every photograph is decoded.
+  std::shared_ptr<PreviewCache> previewCache;
+  // Called with the pictures, their descriptions complete, before their
+  // previews are built (for example to set keepFullDecode on those the
+  // first view will show).
+  std::function<void(const std::vector<std::unique_ptr<Picture>>&)> beforePreviews;
 
  private:
   void reindex();

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 
-#include <opencv2/imgcodecs.hpp>
+#include <opencv2/core/version.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "camera/CamData.h"
@@ -87,6 +88,57 @@ bool Picture::setFile(const std::string& path) {
   if (preview.empty()) {
     return false;
   }
+  showPreview();
+  return true;
+}
+
+bool Picture::setFileWithPreview(const std::string& path, const cv::Mat& stored) {
+  Lock lock(mutex_);
+  if (id < 0 || stored.empty() || stored.type() != CV_8UC3) {
+    return false;
+  }
+  describePreview();
+  // The size and pitch makePreview's requestScale and applyRequestedScale
+  // give for the preview size.
+  const double sx = static_cast<double>(previewWidth) / fullWidth;
+  const double sy = static_cast<double>(previewHeight) / fullHeight;
+  const double s = std::min(1.0, std::fabs(1.0 - sy) <= std::fabs(1.0 - sx) ? sy : sx);
+  const int w = static_cast<int>(std::floor(fullWidth * s + 0.5));
+  const int h = static_cast<int>(std::floor(fullHeight * s + 0.5));
+  if (stored.cols != w || stored.rows != h) {
+    return false;
+  }
+  fileName = path.substr(0, kMaxFileName);
+  preview = stored;
+  previewWidth = w;
+  previewHeight = h;
+  if (w == fullWidth && h == fullHeight) {
+    previewPitch = basePitch;
+  } else {
+    previewPitch = 2.0 * basePitch /
+                   (static_cast<double>(w) / fullWidth + static_cast<double>(h) / fullHeight);
+  }
+  rescalePending = false;
+  showPreview();
+  return true;
+}
+
+std::string Picture::previewRule() const {
+  Lock lock(mutex_);
+  return "cubic preview v1; longer side " + std::to_string(previewSize) + "; full " +
+         std::to_string(fullWidth) + "x" + std::to_string(fullHeight) + "; orientation ignored; OpenCV " + CV_VERSION;
+}
+
+PictureFileProblem Picture::takeReadProblem(std::string* reason) {
+  Lock lock(mutex_);
+  *reason = readReason_;
+  const PictureFileProblem problem = readProblem_;
+  readProblem_ = PictureFileProblem::kNone;
+  readReason_.clear();
+  return problem;
+}
+
+void Picture::showPreview() {
   requestedScale = previewScale;
   image = preview;
   pixelPitch = previewPitch;
@@ -95,7 +147,6 @@ bool Picture::setFile(const std::string& path) {
   scaleX = scaleY = previewScale;
   width = preview.cols;
   height = preview.rows;
-  return true;
 }
 
 std::unique_ptr<Picture> Picture::copyWithoutImages() const {
@@ -234,20 +285,25 @@ void Picture::applyRequestedScale() {
 
 bool Picture::decodeFile(const std::string& path, cv::Mat* out) {
   ++fileReads;
+  PictureFileProblem problem = PictureFileProblem::kDamaged;
+  std::string reason;
+  bool decoded = true;
   try {
     // A lens photograph's positions are those of its pixels as stored.
-    const int flags = camera ? cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION : cv::IMREAD_COLOR;
-    cv::Mat loaded = cv::imread(path, flags);
-    // A file whose size differs from the description would make every
-    // later pixel lookup wrong (or out of bounds): treat it as unreadable.
-    if (!loaded.empty() && (loaded.cols != fullWidth || loaded.rows != fullHeight)) {
-      loaded.release();
-    }
-    *out = loaded;
-    return true;
+    problem = readPictureFile(path, fullWidth, fullHeight, out, &reason);
+  } catch (const std::exception& e) {
+    out->release();
+    reason = e.what();
+    decoded = false;
   } catch (...) {
-    return false;
+    out->release();
+    reason = "unknown exception";
+    decoded = false;
   }
+  Lock lock(mutex_);
+  readProblem_ = problem;
+  readReason_ = reason;
+  return decoded;
 }
 
 void Picture::loadFullImage() {
@@ -303,10 +359,14 @@ void Picture::makePreview() {
     releaseImage();
     return;
   }
-  const int longer = fullWidth > fullHeight ? fullWidth : fullHeight;
-  previewScale = static_cast<double>(previewSize) / longer;
-  previewWidth = static_cast<int>(std::floor(fullWidth * previewScale + 0.5));
-  previewHeight = static_cast<int>(std::floor(fullHeight * previewScale + 0.5));
+  describePreview();
+  if (keepFullDecode && !hasPrefetched_ && !sameImage(held, preview)) {
+    // The full decode stays for the first refinement (requestScale below
+    // resizes into a new image and leaves its pixels alone).
+    prefetched_ = held;
+    hasPrefetched_ = true;
+    keepFullDecode = false;
+  }
   if (requestScale(previewWidth, previewHeight, &held)) {
     preview = image.clone();
     previewWidth = preview.cols;
@@ -317,6 +377,13 @@ void Picture::makePreview() {
   } else {
     releaseImage();
   }
+}
+
+void Picture::describePreview() {
+  const int longer = fullWidth > fullHeight ? fullWidth : fullHeight;
+  previewScale = static_cast<double>(previewSize) / longer;
+  previewWidth = static_cast<int>(std::floor(fullWidth * previewScale + 0.5));
+  previewHeight = static_cast<int>(std::floor(fullHeight * previewScale + 0.5));
 }
 
 bool Picture::tryLock(const void* owner) {

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include "panorama/OverlapRecord.h"
+#include "panorama/PictureFile.h"
 
 struct CamData;
 struct GeneralCamera;
@@ -59,6 +60,20 @@ class Picture {
   // Takes the file path and builds the preview from the file, which becomes
   // current. Returns false when the file could not be read (no preview).
   bool setFile(const std::string& path);
+  // Takes the file path and `stored` as the preview, which becomes current,
+  // exactly as setFile would have made it from the file (stored must be a
+  // preview this picture made earlier from the same file: see previewRule).
+  // Nothing is read. False, with nothing changed, when `stored` has another
+  // size than setFile's preview would have.
+  bool setFileWithPreview(const std::string& path, const cv::Mat& stored);
+  // A text naming everything besides the file that shapes the preview: the
+  // method, the preview's longer side, the full size, that an EXIF
+  // orientation is not applied, and the OpenCV version.
+  std::string previewRule() const;
+  // Why the last read of the file gave no image (kNone when it gave one or
+  // when it was taken already) with the English reason for the log; the
+  // problem is forgotten, so that it is reported once.
+  PictureFileProblem takeReadProblem(std::string* reason);
   // id -2, same description and overlap records, no images.
   std::unique_ptr<Picture> copyWithoutImages() const;
 
@@ -84,9 +99,8 @@ class Picture {
   int lengthToPixels(double length) const;
 
   // Makes this a lens photograph: `camera` (whose lens has this picture's
-  // full size) projects it, its preview gets lensPreviewSize, and its file is
-  // decoded as stored (an EXIF orientation is not applied: the camera's
-  // pixel positions are the stored ones). Call before setFile.
+  // full size) projects it and its preview gets lensPreviewSize. Call
+  // before setFile.
   void setGeneralCamera(std::shared_ptr<const GeneralCamera> camera);
 
   // Consistent snapshot of the current pixel size and pitch.
@@ -133,13 +147,24 @@ class Picture {
 
   // Number of times the picture file was read (for tests and benchmarks).
   std::atomic<int> fileReads{0};
+  // Set before setFile: the full-size image decoded for the preview is kept
+  // as if prefetched (see prefetchFullImage), so that the first refinement
+  // does not read the file again. dropPrefetched frees it.
+  bool keepFullDecode = false;
 
  private:
-  // Decodes `path` into *out (empty when it cannot be read or has another
-  // size than described); false when decoding threw.
+  // Decodes `path` into *out (empty when it cannot be read, is damaged or
+  // has another size than described: see readPictureFile) and records the
+  // problem; false when decoding threw.
   bool decodeFile(const std::string& path, cv::Mat* out);
+  // The preview's scale and size fields for previewSize and the full size.
+  void describePreview();
+  // Makes the preview current after setFile or setFileWithPreview.
+  void showPreview();
 
   mutable std::recursive_mutex mutex_;
   bool hasPrefetched_ = false;
   cv::Mat prefetched_;
+  PictureFileProblem readProblem_ = PictureFileProblem::kNone;
+  std::string readReason_;
 };

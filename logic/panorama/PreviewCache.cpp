@@ -98,6 +98,10 @@ PreviewCache::PreviewCache(std::string directory, std::uint64_t maxBytes, Logger
 }
 
 std::string PreviewCache::defaultDirectory() {
+  const char* chosen = std::getenv("PANO_PREVIEW_CACHE_DIR");
+  if (chosen != nullptr && chosen[0] != '\0') {
+    return chosen;
+  }
   const char* xdg = std::getenv("XDG_CACHE_HOME");
   if (xdg != nullptr && xdg[0] == '/') {
     return (std::filesystem::path(xdg) / "panorama-viewer" / "previews").string();

@@ -60,7 +60,9 @@ class PreviewCache {
   PreviewCache(const PreviewCache&) = delete;
   PreviewCache& operator=(const PreviewCache&) = delete;
 
-  // The user's preview cache directory: "$XDG_CACHE_HOME/panorama-viewer/
+  // The directory named by PANO_PREVIEW_CACHE_DIR when that is set and not
+  // empty (tests and benchmarks keep away from the user's cache with it);
+  // else the user's preview cache directory: "$XDG_CACHE_HOME/panorama-viewer/
   // previews" when XDG_CACHE_HOME is an absolute path, else "$HOME/.cache/
   // panorama-viewer/previews"; "" when neither is set.
   static std::string defaultDirectory();

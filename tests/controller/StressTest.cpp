@@ -392,6 +392,7 @@ TEST_F(Stress, RandomUserActionsWithRealThreadsKeepTheStateAndEndTheLog) {
     const std::string entry = log.substr(at, log.find('\n', at) - at);
     const bool expected = entry.find(" used with an image of ") != std::string::npos ||
                           entry.find("PanController::openPanorama, reading the panorama") != std::string::npos ||
+                          entry.find("PanController::openPanorama, reading a photograph") != std::string::npos ||
                           entry.find("PanController::openPanorama, opening the file") != std::string::npos ||
                           entry.find("PanController::openSoundData, loading the sound data") != std::string::npos;
     EXPECT_TRUE(expected) << entry;

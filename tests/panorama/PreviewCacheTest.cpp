@@ -481,17 +481,27 @@ TEST(PreviewCache, DefaultDirectoryFollowsXdgThenHome) {
   };
   const char* xdg = std::getenv("XDG_CACHE_HOME");
   const char* home = std::getenv("HOME");
+  const char* chosen = std::getenv("PANO_PREVIEW_CACHE_DIR");
   const std::optional<std::string> savedXdg = xdg ? std::optional<std::string>(xdg) : std::nullopt;
   const std::optional<std::string> savedHome = home ? std::optional<std::string>(home) : std::nullopt;
+  const std::optional<std::string> savedChosen = chosen ? std::optional<std::string>(chosen) : std::nullopt;
   auto set = [](const char* name, const char* value) {
     if (value) ::setenv(name, value, 1);
     else ::unsetenv(name);
   };
-  for (const DirectoryCase& c : cases) {
-    set("XDG_CACHE_HOME", c.xdg);
-    set("HOME", c.home);
-    EXPECT_EQ(PreviewCache::defaultDirectory(), c.expected) << (c.xdg ? c.xdg : "(unset)");
+  // An empty override counts as none; a set one wins over both.
+  for (const char* override : {static_cast<const char*>(nullptr), ""}) {
+    set("PANO_PREVIEW_CACHE_DIR", override);
+    for (const DirectoryCase& c : cases) {
+      set("XDG_CACHE_HOME", c.xdg);
+      set("HOME", c.home);
+      EXPECT_EQ(PreviewCache::defaultDirectory(), c.expected) << (c.xdg ? c.xdg : "(unset)");
+    }
   }
+  set("PANO_PREVIEW_CACHE_DIR", "/tmp/chosen previews");
+  set("XDG_CACHE_HOME", "/x/cache");
+  EXPECT_EQ(PreviewCache::defaultDirectory(), "/tmp/chosen previews");
+  set("PANO_PREVIEW_CACHE_DIR", savedChosen ? savedChosen->c_str() : nullptr);
   set("XDG_CACHE_HOME", savedXdg ? savedXdg->c_str() : nullptr);
   set("HOME", savedHome ? savedHome->c_str() : nullptr);
 }

@@ -1,0 +1,67 @@
+#include "controller/FirstView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "base/Constants.h"
+#include "panorama/Picture.h"
+
+namespace {
+
+constexpr double kMarginRadians = 2.0 * kPi / 180.0;
+
+// Half the diagonal field of an image plane of `width` x `height` mm seen at
+// focal length `focal` mm.
+double halfDiagonal(double width, double height, double focal) {
+  if (!(focal > 0.0) || !std::isfinite(width) || !std::isfinite(height)) {
+    return kPi / 2.0;
+  }
+  return std::atan(std::hypot(width, height) / (2.0 * focal));
+}
+
+// Angle between the axes of two directions (altitude from straight down,
+// azimuth), 0 ... pi.
+double axisAngle(double altitudeA, double azimuthA, double altitudeB, double azimuthB) {
+  const double cosine = std::cos(altitudeA) * std::cos(altitudeB) +
+                        std::sin(altitudeA) * std::sin(altitudeB) * std::cos(azimuthA - azimuthB);
+  return std::acos(std::clamp(cosine, -1.0, 1.0));
+}
+
+}  // namespace
+
+double overlapReachOf(const CamData& camera, const Picture& photo) {
+  const double view = halfDiagonal(camera.sensorWidth, camera.sensorHeight, camera.f);
+  // The larger of the described sensor and the pixels at their pitch.
+  const double sensor = halfDiagonal(photo.sensorWidth, photo.sensorHeight, photo.focalLength);
+  const double pixels = halfDiagonal(photo.fullWidth * photo.basePitch,
+                                     photo.fullHeight * photo.basePitch, photo.focalLength);
+  return view + std::max(sensor, pixels) + kMarginRadians;
+}
+
+std::vector<Picture*> keepDecodesForView(const CamData& camera,
+                                         const std::vector<std::unique_ptr<Picture>>& pictures,
+                                         int maxKept) {
+  std::vector<std::pair<double, Picture*>> near;
+  for (const auto& picture : pictures) {
+    if (!picture || picture->camera || picture->id < 0) {
+      continue;
+    }
+    const double angle =
+        axisAngle(camera.altitude, camera.azimuth, picture->altitude, picture->azimuth);
+    if (angle <= overlapReachOf(camera, *picture)) {
+      near.emplace_back(angle, picture.get());
+    }
+  }
+  std::stable_sort(near.begin(), near.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<Picture*> kept;
+  for (const auto& [angle, picture] : near) {
+    if (static_cast<int>(kept.size()) >= maxKept) {
+      break;
+    }
+    picture->keepFullDecode = true;
+    kept.push_back(picture);
+  }
+  return kept;
+}

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ControllerTestSupport.h"
+#include "panorama/PicManager.h"
+
+using namespace controllertest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The sample panorama copied into the test's directory, so that the preview
+// cache has never seen its photographs.
+class DecodeOnce : public ControllerFixture<> {
+ protected:
+  std::string copiedSample() {
+    const fs::path from = fs::path(sample().description).parent_path();
+    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
+      if (entry.is_regular_file()) {
+        fs::copy_file(entry.path(), dir.path() / entry.path().filename());
+      }
+    }
+    return dir.file(fs::path(sample().description).filename().string());
+  }
+
+  // How often each photograph's file was read, and how many of them hold
+  // more than their preview (the first view's partners after a refinement).
+  void counts(std::vector<int>* reads, int* enlarged) const {
+    reads->clear();
+    *enlarged = 0;
+    for (const auto& picture : controller->panorama()->pictures) {
+      reads->push_back(picture->fileReads);
+      *enlarged += picture->previewIsCurrent() ? 0 : 1;
+    }
+  }
+};
+
+}  // namespace
+
+// Opening (which refines the first view at once) reads every photograph's
+// file once: the first view's photographs keep their decode from building
+// the previews. A reopen takes the previews from the cache and reads only
+// the first view's photographs.
+TEST_F(DecodeOnce, OpenAndFirstRefinementReadEachFileOnce) {
+  const std::string description = copiedSample();
+  ASSERT_EQ(controller->openPanorama(description.c_str()), 0);
+  ASSERT_TRUE(waitUntilSettled());
+  std::vector<int> reads;
+  int enlarged = 0;
+  counts(&reads, &enlarged);
+  ASSERT_FALSE(reads.empty());
+  EXPECT_GT(enlarged, 0) << "the first view shows no photograph larger than its preview";
+  for (std::size_t i = 0; i < reads.size(); ++i) EXPECT_EQ(reads[i], 1) << "photograph " << i;
+
+  ASSERT_EQ(controller->openPanorama(description.c_str()), 0);
+  ASSERT_TRUE(waitUntilSettled());
+  counts(&reads, &enlarged);
+  int total = 0;
+  for (std::size_t i = 0; i < reads.size(); ++i) {
+    EXPECT_LE(reads[i], 1) << "photograph " << i;
+    total += reads[i];
+  }
+  EXPECT_EQ(total, enlarged) << "a reopen reads only the photographs the view shows enlarged";
+}
