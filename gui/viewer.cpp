@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTextDocument>
 #include <QThread>
 
@@ -24,6 +25,7 @@
 #include "AboutBox.h"
 #include "Graphicsscene.h"
 #include "MatToQImage.h"
+#include "OpenProgressBar.h"
 #include "OpenRequest.h"
 #include "RecentFiles.h"
 #include "ViewKeys.h"
@@ -56,6 +58,7 @@ viewer::viewer() : QMainWindow(nullptr, Qt::WindowFlags()) {
   connect(this, SIGNAL(destroyed()), this, SLOT(deleteListener()));
   connect(this, &viewer::newImage, this, &viewer::reDraw);
   setupSoundMap();
+  setUpOpenProgress();
 }
 
 viewer::~viewer() { deleteListener(); }
@@ -108,12 +111,12 @@ int viewer::getCanvasWidth() {
 }
 
 void viewer::setInfoText(const char* text) {
-  const QString info = QString::fromLatin1(text);
+  const QString info = QString::fromUtf8(text);
   inGuiThread([this, info] { infoBox->setText(info); });
 }
 
 void viewer::setStatusText(const char* text) {
-  const QString status = QString::fromLatin1(text);
+  const QString status = QString::fromUtf8(text);
   inGuiThread([this, status] { statusLabel->setText(status); });
 }
 
@@ -148,6 +151,45 @@ void viewer::setSoundControlsEnabled(bool enabled) {
     horizontalSlider_Threshold->setEnabled(enabled);
     actionZumMaximum->setEnabled(enabled);
   });
+}
+
+// --- opening in the background -----------------------------------------
+
+void viewer::setUpOpenProgress() {
+  openProgress_ = new OpenProgressBar(statusbar);
+  statusbar->addPermanentWidget(openProgress_);
+  connect(openProgress_, &OpenProgressBar::cancelRequested, this, [this] {
+    if (listener != nullptr) listener->cancelOpen();
+  });
+  // Escape anywhere in the window, the canvas included, while the bar shows.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, openProgress_, &OpenProgressBar::requestCancel);
+}
+
+void viewer::setOpeningEntriesEnabled(bool enabled) {
+  actionOpen_XML->setEnabled(enabled);
+  actionOpen_Audio_Data->setEnabled(enabled);
+  menuZuletzt->menuAction()->setEnabled(enabled && !recent_->paths().isEmpty());
+}
+
+void viewer::showOpenProgress(int done, int total) {
+  inGuiThread([this, done, total] {
+    if (openProgress_->isHidden()) setOpeningEntriesEnabled(false);
+    openProgress_->showCount(done, total);
+  });
+}
+
+void viewer::openProgressEnded() {
+  // Always queued: every count sent before has arrived by then, and the
+  // listener applies the end in the GUI thread, outside any caller.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!openProgress_->isHidden()) setOpeningEntriesEnabled(true);
+        openProgress_->finish();
+        if (listener != nullptr) listener->finishOpen();
+      },
+      Qt::QueuedConnection);
 }
 
 // --- slots -------------------------------------------------------------
@@ -354,6 +396,8 @@ void viewer::openSoundDirectory(const QString& path) {
 }
 
 void viewer::openFiles(const OpenRequest& request) {
+  // One open at a time: its sound directory is still waiting.
+  if (!openProgress_->isHidden()) return;
   if (request.panorama.isEmpty()) {
     if (!request.soundDirectory.isEmpty()) openSoundDirectory(request.soundDirectory);
     return;
@@ -379,7 +423,8 @@ void viewer::afterPanoramaOpen(const QString& path, bool opened) {
 void viewer::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void viewer::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls() && !openRequestForUrls(event->mimeData()->urls()).empty()) {
+  if (openProgress_->isHidden() && event->mimeData()->hasUrls() &&
+      !openRequestForUrls(event->mimeData()->urls()).empty()) {
     event->acceptProposedAction();
   }
 }

@@ -13,6 +13,7 @@
 #include "geometry/Puzzler.h"
 #include "panorama/Equirect360.h"
 #include "panorama/LensPictures.h"
+#include "panorama/OpenProgress.h"
 #include "panorama/PicLoader.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
@@ -103,10 +104,12 @@ PanoramaSession::~PanoramaSession() {
   pictures.reset();
 }
 
-std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::string* reason) {
+std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::string* reason,
+                                                       OpenProgress* progress) {
   auto session = std::make_unique<PanoramaSession>();
   session->overlapper = std::make_unique<APrioriOverlapper>();
   session->pictures = std::make_unique<PicManager>();
+  session->pictures->progress = progress;
   session->overlapper->panorama = session->pictures.get();
   session->source = sourceOf(path);
   int status = PicManager::kNotLoaded;
@@ -127,7 +130,12 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
     *reason = std::string("Das Panorama kann nicht gelesen werden (") + e.what() + ").";
     status = PicManager::kNotLoaded;
   }
+  session->pictures->progress = nullptr;  // not kept beyond the open
   if (status != PicManager::kRead) {
+    return nullptr;
+  }
+  if (progress != nullptr && progress->cancel) {
+    *reason = PicManager::kCancelledReason;
     return nullptr;
   }
   try {

@@ -8,6 +8,7 @@ class Logger;
 class PicLoader;
 class PicManager;
 class Puzzler;
+struct OpenProgress;
 
 // The kinds of file a panorama is opened from, told by the file name's
 // ending: ".pto" (any case) a stitcher project, ".jpg" or ".jpeg" (any case)
@@ -32,7 +33,10 @@ class PanoramaSession {
   // Reads the panorama at `path` by its source and builds its view assembler
   // (which writes the weight image). nullptr on failure, with the reason in
   // *reason (may stay empty; German for projects and 360-degree photographs).
-  static std::unique_ptr<PanoramaSession> read(const char* path, std::string* reason);
+  // With `progress` (not owned), the preview build reports there and stops
+  // once its cancel flag is set; a cancelled read returns nullptr.
+  static std::unique_ptr<PanoramaSession> read(const char* path, std::string* reason,
+                                               OpenProgress* progress = nullptr);
   // Creates the loader and computes the overlaps of all pairs: the session
   // is then ready for views.
   void prepare(Logger* logger);

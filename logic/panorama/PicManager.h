@@ -7,6 +7,8 @@
 #include "panorama/Picture.h"
 #include "panorama/XmlDescription.h"
 
+struct OpenProgress;
+
 // The picture collection of one panorama: its photographs sorted by ID
 // 0 ... n-1 and indexed by ID, with the lens and sensor of the description.
 class PicManager {
@@ -16,6 +18,8 @@ class PicManager {
   static constexpr int kBadLayout = kDescriptionBadLayout;
   static constexpr int kNotLoaded = kDescriptionNotLoaded;
   static constexpr int kPictureUnreadable = 3;  // a photograph could not be read
+  static constexpr int kCancelled = 4;          // progress->cancel stopped the previews
+  static constexpr const char* kCancelledReason = "Das Öffnen wurde abgebrochen.";
 
   // Reads the description at `path` (readXmlDescription) and builds every
   // photograph's preview from its file; returns `status`. On any failure the
@@ -55,6 +59,10 @@ class PicManager {
   // Threads that read the photographs to build their previews; 0 uses one
   // per processor core. The result does not depend on it.
   int previewThreads = 0;
+  // Not owned; when set, the preview build reports its count there and
+  // stops between photographs once its cancel flag is set (openPanorama and
+  // openPictures then return kCancelled with the collection emptied).
+  OpenProgress* progress = nullptr;
 
  private:
   void reindex();
