@@ -111,12 +111,12 @@ int viewer::getCanvasWidth() {
 }
 
 void viewer::setInfoText(const char* text) {
-  const QString info = QString::fromUtf8(text);
+  const QString info = QString::fromLatin1(text);
   inGuiThread([this, info] { infoBox->setText(info); });
 }
 
 void viewer::setStatusText(const char* text) {
-  const QString status = QString::fromUtf8(text);
+  const QString status = QString::fromLatin1(text);
   inGuiThread([this, status] { statusLabel->setText(status); });
 }
 
@@ -159,6 +159,7 @@ void viewer::setUpOpenProgress() {
   openProgress_ = new OpenProgressBar(statusbar);
   statusbar->addPermanentWidget(openProgress_);
   connect(openProgress_, &OpenProgressBar::cancelRequested, this, [this] {
+    cancelAsked_ = true;
     if (listener != nullptr) listener->cancelOpen();
   });
   // Escape anywhere in the window, the canvas included, while the bar shows.
@@ -416,6 +417,11 @@ void viewer::panoramaOpenEnded(const char* path, bool opened) {
 
 void viewer::afterPanoramaOpen(const QString& path, bool opened) {
   if (opened) recent_->add(path);
+  // A cancelled open is never opened; the message outlasts the status line,
+  // which the refined view that follows rewrites.
+  if (std::exchange(cancelAsked_, false) && !opened) {
+    statusbar->showMessage(QString::fromUtf8("Öffnen abgebrochen"), 5000);
+  }
   const QString sound = std::exchange(pendingSoundDirectory_, QString());
   if (!sound.isEmpty()) openSoundDirectory(sound);
 }

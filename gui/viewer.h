@@ -156,6 +156,7 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   cv::Mat shownImage;  // the image `frame` was made of, for saving
   QLabel* pointerLabel = nullptr;  // owned by the status bar
   OpenProgressBar* openProgress_ = nullptr;  // owned by the status bar
+  bool cancelAsked_ = false;                  // the running open was cancelled here
   QPointF pointerAt;               // last pointer position over the canvas
   bool pointerOver = false;
   bool listenerClosed = false;

@@ -88,7 +88,7 @@ int Documents::finishOpen(std::string* path) {
   state_->locked = false;
   if (ended->cancelled()) {
     logger_->log("PanController::openPanorama cancelled, the open panorama stays");
-    listener_->setStatusText("Öffnen abgebrochen");
+    listener_->setStatusText("\xd6" "ffnen abgebrochen");  // Latin-1, as the status line reads it
     if (panorama_) {
       settle_();  // the refinement cancelled at the start follows again
     }
