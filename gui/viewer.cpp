@@ -163,14 +163,16 @@ void viewer::setUpOpenProgress() {
     if (listener != nullptr) listener->cancelOpen();
   });
   // Escape anywhere in the window, the canvas included, while the bar shows.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, openProgress_, &OpenProgressBar::requestCancel);
+  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape_->setEnabled(false);
+  connect(escape_, &QShortcut::activated, openProgress_, &OpenProgressBar::requestCancel);
 }
 
 void viewer::setOpeningEntriesEnabled(bool enabled) {
   actionOpen_XML->setEnabled(enabled);
   actionOpen_Audio_Data->setEnabled(enabled);
   menuZuletzt->menuAction()->setEnabled(enabled && !recent_->paths().isEmpty());
+  escape_->setEnabled(!enabled);
 }
 
 void viewer::showOpenProgress(int done, int total) {
@@ -417,12 +419,14 @@ void viewer::panoramaOpenEnded(const char* path, bool opened) {
 
 void viewer::afterPanoramaOpen(const QString& path, bool opened) {
   if (opened) recent_->add(path);
-  // A cancelled open is never opened; the message outlasts the status line,
-  // which the refined view that follows rewrites.
+  const QString sound = std::exchange(pendingSoundDirectory_, QString());
+  // A cancelled open is never opened, and the request ends with it: its
+  // sound directory is not opened either. The message outlasts the status
+  // line, which the refined view that follows rewrites.
   if (std::exchange(cancelAsked_, false) && !opened) {
     statusbar->showMessage(QString::fromUtf8("Öffnen abgebrochen"), 5000);
+    return;
   }
-  const QString sound = std::exchange(pendingSoundDirectory_, QString());
   if (!sound.isEmpty()) openSoundDirectory(sound);
 }
 

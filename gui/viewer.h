@@ -21,6 +21,7 @@ Q_DECLARE_METATYPE(cv::Mat)
 class Graphicsscene;
 class OpenProgressBar;
 class QLabel;
+class QShortcut;
 class RecentFiles;
 class ViewerSettings;
 class guiListener;
@@ -82,7 +83,8 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   void openPanoramaFile(const QString& path);
   void openSoundDirectory(const QString& path);
   // The command line's and a drop's open: the panorama, then, once its open
-  // has ended (panoramaOpenEnded), the sound directory; either may be empty.
+  // has ended (panoramaOpenEnded), the sound directory unless the open was
+  // cancelled; either may be empty. Ignored while an open shows its progress.
   void openFiles(const OpenRequest& request);
   ViewerSettings& settings() const { return *settings_; }
   RecentFiles* recentFiles() const { return recent_; }
@@ -156,6 +158,7 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   cv::Mat shownImage;  // the image `frame` was made of, for saving
   QLabel* pointerLabel = nullptr;  // owned by the status bar
   OpenProgressBar* openProgress_ = nullptr;  // owned by the status bar
+  QShortcut* escape_ = nullptr;               // Escape cancels, while the bar shows
   bool cancelAsked_ = false;                  // the running open was cancelled here
   QPointF pointerAt;               // last pointer position over the canvas
   bool pointerOver = false;

@@ -69,6 +69,7 @@ int Documents::startOpenPanorama(const char* path) {
     pipeline_->refreshView();
   }
   state_->locked = true;
+  running_ = true;
   opening_ = std::make_unique<PanoramaOpening>(
       named, logger_, [this](int done, int total) { listener_->showOpenProgress(done, total); },
       [this] { listener_->openProgressEnded(); });
@@ -85,6 +86,7 @@ int Documents::finishOpen(std::string* path) {
     *path = ended->path();
   }
   std::unique_ptr<PanoramaSession> next = ended->takeSession();
+  running_ = false;
   state_->locked = false;
   if (ended->cancelled()) {
     logger_->log("PanController::openPanorama cancelled, the open panorama stays");
@@ -131,6 +133,7 @@ void Documents::abandonOpen() {
   opening_->cancel();
   opening_->wait();
   opening_.reset();
+  running_ = false;
   logger_->log("PanController::openPanorama abandoned, the controller closes");
   state_->locked = false;
 }

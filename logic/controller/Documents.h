@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,8 +61,8 @@ class Documents {
   // Cancels a running open, waits for its thread and drops what it read
   // (the end of the controller).
   void abandonOpen();
-  // An open has started and its result is not yet applied.
-  bool opening() const { return opening_ != nullptr; }
+  // An open has started and its result is not yet applied (any thread).
+  bool opening() const { return running_; }
   // 0 loaded, else the sound data's error code.
   int openSoundData(const char* path);
   void closePanorama();
@@ -84,6 +85,7 @@ class Documents {
   std::function<bool()> quiesce_;
   std::function<void()> settle_;
   std::unique_ptr<PanoramaOpening> opening_;  // GUI thread only
+  std::atomic<bool> running_{false};  // opening_ is set
   std::unique_ptr<PanoramaSession> panorama_;
   std::unique_ptr<SoundData> sound_;
 };

@@ -71,8 +71,8 @@ bool PanController::locked() const { return state_->locked; }
 bool PanController::opening() const { return documents_->opening(); }
 
 bool PanController::settled() const {
-  return !documents_->opening() && !state_->locked && !state_->canvasResized && !lookAround_->active() &&
-         !refinement_->pending() && !refinement_->running();
+  return !documents_->opening() && !state_->locked && !state_->canvasResized &&
+         !lookAround_->active() && !refinement_->pending() && !refinement_->running();
 }
 
 const PicManager* PanController::panorama() const {

@@ -31,9 +31,12 @@ struct SoundPeak;
 // thread turns the camera while the mouse is dragged; the settle timer
 // computes the refined view a settle delay after the last change; a short
 // free thread after every view recalculation lets the loader drop pictures
-// the view no longer needs. All of them are owned and joined: opening,
+// the view no longer needs; the window's panorama open reads on its own
+// thread (with the decode threads of the previews) while the others rest and
+// `locked` refuses input. All of them are owned and joined: opening,
 // closing and close() first stop the look-around, cancel the timer (waiting
-// for a running firing) and wait for the free threads.
+// for a running firing) and wait for the free threads; close() first cancels
+// a running open and waits for it.
 class PanController : public guiListener {
  public:
   // Starts with the camera (f in millimetres, angles in radians); an unusable

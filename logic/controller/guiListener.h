@@ -11,10 +11,10 @@ class guiListener {
   // +1 for a wheel delta of zero or more, -1 for a negative one.
   virtual void mouseScrolled(int step) = 0;
   // Starts opening the panorama in the background: while it runs the window
-  // stays free, shows gui::showOpenProgress and refuses nothing itself; the
-  // controller refuses every input that would recalculate or open ("...,
-  // LOCKED" in the log). Its end comes as gui::openProgressEnded, and the
-  // window answers with finishOpen; gui::panoramaOpenEnded follows.
+  // stays free and shows gui::showOpenProgress; the controller refuses every
+  // input that would recalculate or open ("..., LOCKED" in the log). Its end
+  // comes as gui::openProgressEnded, and the window answers with finishOpen;
+  // gui::panoramaOpenEnded follows (at once for a refusal before reading).
   virtual void openPanorama(const std::string& path) = 0;
   // Stops the running open between photographs; the open panorama stays.
   virtual void cancelOpen() = 0;

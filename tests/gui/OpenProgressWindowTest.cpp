@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "OpenProgressBar.h"
+#include "OpenRequest.h"
 #include "SampleWriter.h"
 #include "SettledView.h"
 #include "StartController.h"
@@ -140,9 +141,10 @@ class OpenProgressWindowTest : public QObject {
     const int photographs = before->pictureCount;
     auto* progress = child<OpenProgressBar>("openProgress");
 
-    // Held at the first report, before any photograph is read.
+    // As from the command line, with a sound directory to follow. Held at
+    // the first report, before any photograph is read.
     window->holdAt(0);
-    open(sample);
+    window->openFiles({sample, QString::fromStdString(work->file("sample/sound"))});
     QTRY_VERIFY_WITH_TIMEOUT(window->held(), 60000);
     // The GUI thread goes on: the count arrives and is shown.
     QTRY_VERIFY(!progress->isHidden());
@@ -168,6 +170,7 @@ class OpenProgressWindowTest : public QObject {
     QVERIFY(!controller->opening());
     QVERIFY(progress->isHidden());
     QCOMPARE(controller->panorama(), before);
+    QVERIFY2(!controller->soundLoaded(), "the cancelled request's sound directory stays closed");
     QVERIFY(!errorDialogShown());
     QVERIFY(child<QAction>("actionOpen_XML")->isEnabled());
     QVERIFY(child<QPushButton>("cancelOpen")->isEnabled());
