@@ -40,9 +40,9 @@ class Documents {
             std::function<bool()> quiesce, std::function<void()> settle);
   ~Documents();
 
-  // Opens in the calling thread's turn: startOpenPanorama, waiting for the
-  // read, finishOpen. kOpened, kNotPanorama, kMissing (a pipe is never
-  // opened) or kBusy. Every refusal shows its fixed message and, as a second
+  // Opens synchronously: startOpenPanorama, waiting for the read,
+  // finishOpen. kOpened, kNotPanorama, kMissing (a pipe is never opened)
+  // or kBusy. Every refusal shows its fixed message and, as a second
   // paragraph, the reason.
   int openPanorama(const char* path);
   // Starts reading `path` in the background and returns kStarted; a refusal
@@ -56,7 +56,7 @@ class Documents {
   // `locked`. kNothingEnded when no open has ended: nothing happens. The
   // opened path goes to *path when given.
   int finishOpen(std::string* path = nullptr);
-  // Asks a running open to stop between photographs (any thread).
+  // Asks a running open to stop between photographs (GUI thread).
   void cancelOpen();
   // Cancels a running open, waits for its thread and drops what it read
   // (the end of the controller).

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int kCancelledBuild = -2;
+
 // Builds the preview of pictures[i] from files[i] on `threads` threads; the
 // photographs are taken in file order. Returns the index of the first
 // photograph (in file order) that could not be read, or -1. After a failure
@@ -19,8 +21,6 @@ namespace {
 // does not depend on the number of threads. With `progress`, the count of
 // built previews is reported there, and a set cancel flag stops the build
 // before the next photograph (then kCancelledBuild is returned).
-constexpr int kCancelledBuild = -2;
-
 int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
                   const std::vector<std::string>& files, int threads,
                   OpenProgress* progress) {
