@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTextDocument>
 #include <QThread>
 
@@ -24,6 +25,7 @@
 #include "AboutBox.h"
 #include "Graphicsscene.h"
 #include "MatToQImage.h"
+#include "OpenProgressBar.h"
 #include "OpenRequest.h"
 #include "RecentFiles.h"
 #include "ViewKeys.h"
@@ -56,6 +58,7 @@ viewer::viewer() : QMainWindow(nullptr, Qt::WindowFlags()) {
   connect(this, SIGNAL(destroyed()), this, SLOT(deleteListener()));
   connect(this, &viewer::newImage, this, &viewer::reDraw);
   setupSoundMap();
+  setUpOpenProgress();
 }
 
 viewer::~viewer() { deleteListener(); }
@@ -148,6 +151,48 @@ void viewer::setSoundControlsEnabled(bool enabled) {
     horizontalSlider_Threshold->setEnabled(enabled);
     actionZumMaximum->setEnabled(enabled);
   });
+}
+
+// --- opening in the background -----------------------------------------
+
+void viewer::setUpOpenProgress() {
+  openProgress_ = new OpenProgressBar(statusbar);
+  statusbar->addPermanentWidget(openProgress_);
+  connect(openProgress_, &OpenProgressBar::cancelRequested, this, [this] {
+    cancelAsked_ = true;
+    if (listener != nullptr) listener->cancelOpen();
+  });
+  // Escape anywhere in the window, the canvas included, while the bar shows.
+  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape_->setEnabled(false);
+  connect(escape_, &QShortcut::activated, openProgress_, &OpenProgressBar::requestCancel);
+}
+
+void viewer::setOpeningEntriesEnabled(bool enabled) {
+  actionOpen_XML->setEnabled(enabled);
+  actionOpen_Audio_Data->setEnabled(enabled);
+  menuZuletzt->menuAction()->setEnabled(enabled && !recent_->paths().isEmpty());
+  escape_->setEnabled(!enabled);
+}
+
+void viewer::showOpenProgress(int done, int total) {
+  inGuiThread([this, done, total] {
+    if (openProgress_->isHidden()) setOpeningEntriesEnabled(false);
+    openProgress_->showCount(done, total);
+  });
+}
+
+void viewer::openProgressEnded() {
+  // Always queued: every count sent before has arrived by then, and the
+  // listener applies the end in the GUI thread, outside any caller.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!openProgress_->isHidden()) setOpeningEntriesEnabled(true);
+        openProgress_->finish();
+        if (listener != nullptr) listener->finishOpen();
+      },
+      Qt::QueuedConnection);
 }
 
 // --- slots -------------------------------------------------------------
@@ -354,6 +399,8 @@ void viewer::openSoundDirectory(const QString& path) {
 }
 
 void viewer::openFiles(const OpenRequest& request) {
+  // One open at a time: its sound directory is still waiting.
+  if (!openProgress_->isHidden()) return;
   if (request.panorama.isEmpty()) {
     if (!request.soundDirectory.isEmpty()) openSoundDirectory(request.soundDirectory);
     return;
@@ -373,13 +420,21 @@ void viewer::panoramaOpenEnded(const char* path, bool opened) {
 void viewer::afterPanoramaOpen(const QString& path, bool opened) {
   if (opened) recent_->add(path);
   const QString sound = std::exchange(pendingSoundDirectory_, QString());
+  // A cancelled open is never opened, and the request ends with it: its
+  // sound directory is not opened either. The message outlasts the status
+  // line, which the refined view that follows rewrites.
+  if (std::exchange(cancelAsked_, false) && !opened) {
+    statusbar->showMessage(QString::fromUtf8("Öffnen abgebrochen"), 5000);
+    return;
+  }
   if (!sound.isEmpty()) openSoundDirectory(sound);
 }
 
 void viewer::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void viewer::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls() && !openRequestForUrls(event->mimeData()->urls()).empty()) {
+  if (openProgress_->isHidden() && event->mimeData()->hasUrls() &&
+      !openRequestForUrls(event->mimeData()->urls()).empty()) {
     event->acceptProposedAction();
   }
 }

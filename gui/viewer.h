@@ -19,7 +19,9 @@
 Q_DECLARE_METATYPE(cv::Mat)
 
 class Graphicsscene;
+class OpenProgressBar;
 class QLabel;
+class QShortcut;
 class RecentFiles;
 class ViewerSettings;
 class guiListener;
@@ -64,6 +66,15 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   // Queued to the GUI thread: an opened panorama joins the recent list, and
   // a sound directory waiting for the open (openFiles) is opened.
   void panoramaOpenEnded(const char* path, bool opened) override;
+  // Carried into the GUI thread: the status bar's progress "Fotos n / N"
+  // with "Abbrechen" (Escape does the same: guiListener::cancelOpen), shown
+  // from the first count on; the open and drop entries wait meanwhile.
+  void showOpenProgress(int done, int total) override;
+  // Always queued: hides the progress and hands the end to the listener
+  // (guiListener::finishOpen).
+  void openProgressEnded() override;
+  // The progress part of the status bar.
+  OpenProgressBar* openProgress() const { return openProgress_; }
 
   // --- Desktop: opening from anywhere, remembered choices ---------------
   // Opens as the File menu entries do after their dialogs: label, last
@@ -72,7 +83,8 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   void openPanoramaFile(const QString& path);
   void openSoundDirectory(const QString& path);
   // The command line's and a drop's open: the panorama, then, once its open
-  // has ended (panoramaOpenEnded), the sound directory; either may be empty.
+  // has ended (panoramaOpenEnded), the sound directory unless the open was
+  // cancelled; either may be empty. Ignored while an open shows its progress.
   void openFiles(const OpenRequest& request);
   ViewerSettings& settings() const { return *settings_; }
   RecentFiles* recentFiles() const { return recent_; }
@@ -132,6 +144,10 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   void rememberCanvasSize();
   // The wiring of the sound map's widgets and actions (constructor).
   void setupSoundMap();
+  // The status bar's open progress and its Escape key (constructor).
+  void setUpOpenProgress();
+  // The open and drop entries are off while an open shows its progress.
+  void setOpeningEntriesEnabled(bool enabled);
   // Shows what lies under scene position `at` in the pointer line.
   void showPointer(QPointF at);
   void clearPointer();
@@ -141,6 +157,9 @@ class viewer : public QMainWindow, public gui, private Ui::ViewerMain {
   QImage frame;
   cv::Mat shownImage;  // the image `frame` was made of, for saving
   QLabel* pointerLabel = nullptr;  // owned by the status bar
+  OpenProgressBar* openProgress_ = nullptr;  // owned by the status bar
+  QShortcut* escape_ = nullptr;               // Escape cancels, while the bar shows
+  bool cancelAsked_ = false;                  // the running open was cancelled here
   QPointF pointerAt;               // last pointer position over the canvas
   bool pointerOver = false;
   bool listenerClosed = false;

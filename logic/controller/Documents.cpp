@@ -6,6 +6,7 @@
 #include "base/Logger.h"
 #include "base/RegularFile.h"
 #include "controller/FirstView.h"
+#include "controller/PanoramaOpening.h"
 #include "controller/PanoramaSession.h"
 #include "controller/ViewPipeline.h"
 #include "controller/ViewState.h"
@@ -50,10 +51,24 @@ PreviewSetup Documents::previewSetup() {
 }
 
 int Documents::openPanorama(const char* path) {
+  const int started = startOpenPanorama(path);
+  if (started != kStarted) {
+    return started;
+  }
+  opening_->wait();
+  return finishOpen();
+}
+
+int Documents::startOpenPanorama(const char* path) {
+  if (opening_) {
+    // One open at a time: the window refuses it like any input while locked.
+    logger_->log("PanController::openPanorama, LOCKED");
+    return kBusy;
+  }
   listener_->setStatusText("Opening the panorama");
   logger_->log("PanController::openPanorama");
   // Only a regular file is opened, never a pipe or device (which could block
-  // the window for good).
+  // the reader for good).
   const std::string named = path != nullptr ? path : "";
   const FileProblem problem = probeRegularFile(named);
   if (problem != FileProblem::kNone) {
@@ -61,49 +76,86 @@ int Documents::openPanorama(const char* path) {
     logger_->log("PanController::openPanorama couldn't open xml-File");
     logger_->logError("PanController::openPanorama, opening the file", reason);
     showRefusal(PanoramaSession::missingFileMessage(path).c_str(), reason);
-    return -3;
+    return kMissing;
   }
   logger_->log("PanController::openPanorama file exists");
 
-  // Nothing may still use the objects that are replaced below.
-  const bool resized = quiesce_();
+  // Nothing may run beside the open: the open panorama stays shown as it is,
+  // at the canvas size of a pending size change.
+  if (quiesce_()) {
+    pipeline_->refreshView();
+  }
+  state_->locked = true;
+  running_ = true;
+  opening_ = std::make_unique<PanoramaOpening>(
+      named, logger_, previewSetup(), [this](int done, int total) { listener_->showOpenProgress(done, total); },
+      [this] { listener_->openProgressEnded(); });
+  return kStarted;
+}
 
-  logger_->log("PanController::openPanorama picManager->openPanorama");
-  std::string reason;
-  std::string detail;
-  std::unique_ptr<PanoramaSession> next = PanoramaSession::read(path, &reason, previewSetup(), &detail);
+int Documents::finishOpen(std::string* path) {
+  if (!opening_ || !opening_->finished()) {
+    return kNothingEnded;
+  }
+  opening_->wait();
+  const std::unique_ptr<PanoramaOpening> ended = std::move(opening_);
+  if (path != nullptr) {
+    *path = ended->path();
+  }
+  std::unique_ptr<PanoramaSession> next = ended->takeSession();
+  running_ = false;
+  state_->locked = false;
+  if (ended->cancelled()) {
+    logger_->log("PanController::openPanorama cancelled, the open panorama stays");
+    listener_->setStatusText("\xd6" "ffnen abgebrochen");  // Latin-1, as the status line reads it
+    if (panorama_) {
+      settle_();  // the refinement cancelled at the start follows again
+    }
+    return kCancelled;
+  }
   if (!next) {
     logger_->log("PanController::openPanorama couldn't open panorama");
-    if (!detail.empty()) {
-      logger_->logError("PanController::openPanorama, reading a photograph", detail);
+    if (!ended->detail().empty()) {
+      logger_->logError("PanController::openPanorama, reading a photograph", ended->detail());
     }
-    if (!reason.empty()) {
-      logger_->logError("PanController::openPanorama, reading the panorama", reason);
+    if (!ended->reason().empty()) {
+      logger_->logError("PanController::openPanorama, reading the panorama", ended->reason());
     }
-    showRefusal(PanoramaSession::readFailureMessage(path).c_str(), reason);
-    // The display images were re-created for a pending size change: show
-    // what is open at the new size.
-    if (resized) {
-      pipeline_->refreshView();
-    }
-    // A pending refinement was cancelled above; it follows again.
+    showRefusal(PanoramaSession::readFailureMessage(ended->path().c_str()).c_str(), ended->reason());
     if (panorama_) {
       settle_();
     }
-    return -1;
+    return kNotPanorama;
   }
-  logger_->log("PanController::openPanorama panorama has been opened sucessfully ");
 
   if (panorama_) {
     logger_->log("PanController::openPanorama releasing previous panorama");
     closePanorama();
   }
   panorama_ = std::move(next);
-  panorama_->prepare(logger_);
   logger_->log("PanController::openPanorama start panorama Image recalculation");
   pipeline_->recalculatePanImage(true, true);
   listener_->setInfoText(panorama_->infoText().c_str());
-  return 0;
+  return kOpened;
+}
+
+void Documents::cancelOpen() {
+  if (opening_) {
+    logger_->log("PanController::cancelOpen");
+    opening_->cancel();
+  }
+}
+
+void Documents::abandonOpen() {
+  if (!opening_) {
+    return;
+  }
+  opening_->cancel();
+  opening_->wait();
+  opening_.reset();
+  running_ = false;
+  logger_->log("PanController::openPanorama abandoned, the controller closes");
+  state_->locked = false;
 }
 
 void Documents::closePanorama() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include "base/ClearOnExit.h"
 #include "base/Constants.h"
@@ -66,9 +68,11 @@ CamData PanController::camera() const { return state_->camera(); }
 
 bool PanController::locked() const { return state_->locked; }
 
+bool PanController::opening() const { return documents_->opening(); }
+
 bool PanController::settled() const {
-  return !state_->locked && !state_->canvasResized && !lookAround_->active() &&
-         !refinement_->pending() && !refinement_->running();
+  return !documents_->opening() && !state_->locked && !state_->canvasResized &&
+         !lookAround_->active() && !refinement_->pending() && !refinement_->running();
 }
 
 const PicManager* PanController::panorama() const {
@@ -106,15 +110,43 @@ void PanController::openPanorama(const std::string& path) {
   if (closed_) {
     return;
   }
-  int result = -3;
+  int result = Documents::kMissing;
   guarded(logger_.get(), "PanController::openPanorama",
-          [&] { result = openPanorama(path.c_str()); });
+          [&] { result = documents_->startOpenPanorama(path.c_str()); });
+  // Refused before reading: the window learns at once that the open has
+  // ended. A started one ends in finishOpen.
+  if (result != Documents::kStarted) {
+    listener_->panoramaOpenEnded(path.c_str(), false);
+  }
+}
+
+void PanController::cancelOpen() {
+  if (!closed_) {
+    documents_->cancelOpen();
+  }
+}
+
+void PanController::finishOpen() {
+  if (closed_ || !documents_->opening()) {
+    return;
+  }
+  std::string path;
+  int result = Documents::kNothingEnded;
+  guarded(logger_.get(), "PanController::finishOpen",
+          [&] { result = documents_->finishOpen(&path); });
+  if (documents_->opening()) {
+    return;  // still reading: its own end calls again
+  }
+  // A size change that came during the open is applied now.
+  if (pendingWidth_ > 0) {
+    canvasSizeChanged(std::exchange(pendingWidth_, 0), std::exchange(pendingHeight_, 0));
+  }
   // Whatever happened, the window learns that the open has ended.
-  listener_->panoramaOpenEnded(path.c_str(), result == 0);
+  listener_->panoramaOpenEnded(path.c_str(), result == Documents::kOpened);
 }
 
 int PanController::openPanorama(const char* path) {
-  return closed_ ? -3 : documents_->openPanorama(path);
+  return closed_ ? Documents::kMissing : documents_->openPanorama(path);
 }
 
 void PanController::openSoundData(const std::string& path) {
@@ -134,7 +166,14 @@ void PanController::openSoundData(const std::string& path) {
 }
 
 int PanController::openSoundData(const char* path) {
-  return closed_ ? -1 : documents_->openSoundData(path);
+  if (closed_) {
+    return -1;
+  }
+  if (documents_->opening()) {
+    logger_->log("PanController::openSoundData, LOCKED");
+    return -1;
+  }
+  return documents_->openSoundData(path);
 }
 
 void PanController::close() {
@@ -143,7 +182,9 @@ void PanController::close() {
   }
   closed_ = true;
   logger_->log("PanController::close");
-  // End every thread before anything they use is released.
+  // End every thread before anything they use is released; a running open
+  // first, as its end would start the others again.
+  documents_->abandonOpen();
   lookAround_->stopThread();
   refinement_->stop();
   pipeline_->waitForFreeThreads();
@@ -170,44 +211,20 @@ bool PanController::quiesce() {
   return true;
 }
 
-void PanController::restartSleepThread() { refinement_->restart(); }
-
-void PanController::refine() { pipeline_->recalculatePanImage(true, true); }
-
-// ---------------------------------------------------------------------------
-// Sound layer
-
-void PanController::setTransValue(int value) {
-  if (closed_) {
-    return;
+void PanController::restartSleepThread() {
+  // During an open the timer stays off: its firing would clear `locked`.
+  // The open's end shows a refined view or restarts the timer.
+  if (!documents_->opening()) {
+    refinement_->restart();
   }
-  if (state_->locked) {
-    logger_->log("PanController::setTransValue, LOCKED");
-    return;
-  }
-  logger_->log("PanController::setTransValue, not locked, set new sound alpha");
-  state_->display.soundAlpha =
-      static_cast<float>(static_cast<double>(value) / listener_->getTransMaximum());
-  guarded(logger_.get(), "PanController::setTransValue", [this] {
-    if (state_->soundImageOutdated) {
-      pipeline_->recalculateSndImage();
-    } else {
-      pipeline_->recalculateDisplayImage();
-    }
-  });
 }
 
-void PanController::setRepValue(int index) {
-  if (closed_) {
+void PanController::refine() {
+  if (documents_->opening()) {
+    logger_->log("PanController::refine, LOCKED");
     return;
   }
-  state_->soundLayer = index;
-  if (!state_->locked) {
-    guarded(logger_.get(), "PanController::setRepValue", [this] {
-      pipeline_->recalculateSndImage();
-      pipeline_->recalculateDisplayImage();
-    });
-  }
+  pipeline_->recalculatePanImage(true, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -216,6 +233,11 @@ void PanController::setRepValue(int index) {
 void PanController::setCameraData(double azimuth, double altitude, double f) {
   logger_->log(formatText("PanController::setCameraData, azimuth=%.5f, altitude=%.5f, f=%.5f",
                           azimuth, altitude, f));
+  if (documents_->opening()) {
+    // The view's recalculation would clear the open's `locked`.
+    logger_->log("PanController::setCameraData, LOCKED");
+    return;
+  }
   if (!isUsableCamera(azimuth, altitude, f, state_->camera().sensorWidth)) {
     // A NaN or infinite angle or focal length would reach the grid and image
     // lookups as a NaN index: the camera stays where it is.
@@ -250,6 +272,10 @@ void PanController::mouseDraged(int dx, int dy) {
   if (closed_) {
     return;
   }
+  if (documents_->opening()) {
+    logger_->log("PanController::mouseDraged, LOCKED");
+    return;
+  }
   lookAround_->drag(dx, dy);
 }
 
@@ -272,6 +298,13 @@ void PanController::canvasSizeChanged(int width, int height) {
     logger_->log("PanController::canvasSizeChanged, empty canvas ignored");
     return;
   }
+  if (documents_->opening()) {
+    // No recalculation while the open runs; its end applies the last size.
+    logger_->log("PanController::canvasSizeChanged, LOCKED, kept for the end of the open");
+    pendingWidth_ = width;
+    pendingHeight_ = height;
+    return;
+  }
   state_->setCanvas(width, height);
   lookAround_->setCanvasHeight(height);
   state_->canvasResized = true;
@@ -281,109 +314,6 @@ void PanController::canvasSizeChanged(int width, int height) {
 }
 
 // ---------------------------------------------------------------------------
-// Reading the sound map
-
-PointerReading PanController::readPointer(int column, int row) const {
-  if (closed_) {
-    return PointerReading{};
-  }
-  return readPointerAt(state_->camera(), documents_->sound(), state_->soundLayer, column, row);
-}
-
-void PanController::setThreshold(int percent) { setThresholdValue(percent / 100.0); }
-
-void PanController::setThresholdValue(double threshold) {
-  if (closed_) {
-    return;
-  }
-  if (std::isnan(threshold)) {
-    logger_->log("PanController::setThreshold, NaN ignored");
-    return;
-  }
-  threshold = std::clamp(threshold, 0.0, 1.0);
-  logger_->log(formatText("PanController::setThreshold, %.4f", threshold));
-  state_->soundMap.threshold = static_cast<float>(threshold);
-  recomposeSoundMap("PanController::setThreshold");
-}
-
-void PanController::setLegendVisible(bool visible) {
-  if (closed_) {
-    return;
-  }
-  logger_->log(formatText("PanController::setLegendVisible, %d", visible ? 1 : 0));
-  state_->soundMap.legend = visible;
-  recomposeSoundMap("PanController::setLegendVisible");
-}
-
-void PanController::setPeakMarkerVisible(bool visible) {
-  if (closed_) {
-    return;
-  }
-  logger_->log(formatText("PanController::setPeakMarkerVisible, %d", visible ? 1 : 0));
-  state_->soundMap.marker = visible;
-  recomposeSoundMap("PanController::setPeakMarkerVisible");
-}
-
-void PanController::recomposeSoundMap(const char* what) {
-  if (!pipeline_->soundLayerVisible()) {
-    return;  // nothing of the sound map is shown
-  }
-  if (state_->locked) {
-    logger_->log(std::string(what) + ", LOCKED");
-    restartSleepThread();
-    return;
-  }
-  guarded(logger_.get(), what, [this] {
-    if (state_->soundImageOutdated) {
-      pipeline_->recalculateSndImage();
-    } else {
-      pipeline_->recalculateDisplayImage();
-    }
-  });
-}
-
-void PanController::turnToPeak() {
-  if (closed_) {
-    return;
-  }
-  SoundPeak peak;
-  if (!soundPeak(&peak)) {
-    logger_->log("PanController::turnToPeak, no sound data");
-    return;
-  }
-  if (state_->locked || state_->scrolling.exchange(true)) {
-    logger_->log("PanController::turnToPeak, LOCKED");
-    return;
-  }
-  ClearOnExit endScrolling(state_->scrolling);
-  const CamData cam = state_->camera();
-  // The equivalent of the peak's azimuth nearest the current one: the view
-  // turns the short way instead of spinning by whole turns.
-  const double azimuth = cam.azimuth + std::remainder(peak.azimuth - cam.azimuth, kTwoPi);
-  logger_->log("PanController::turnToPeak, not locked, turn to the loudest direction");
-  guarded(logger_.get(), "PanController::turnToPeak",
-          [&] { setCameraData(azimuth, peak.altitude, cam.f); });
-  restartSleepThread();
-}
-
-float PanController::soundThreshold() const { return state_->soundMap.threshold; }
-
-bool PanController::soundPeak(SoundPeak* peak) const {
-  const SoundData* sound = documents_->sound();
-  if (closed_ || sound == nullptr || !sound->loaded) {
-    return false;
-  }
-  return soundPeakOf(*sound, state_->soundLayer, peak);
-}
-
-std::string PanController::soundSetName() const {
-  const SoundData* sound = documents_->sound();
-  if (closed_ || sound == nullptr || !sound->loaded) {
-    return std::string();
-  }
-  return sound->getName(state_->soundLayer);
-}
-
 // Keyboard and drag navigation
 
 template <typename Target>

@@ -31,9 +31,12 @@ struct SoundPeak;
 // thread turns the camera while the mouse is dragged; the settle timer
 // computes the refined view a settle delay after the last change; a short
 // free thread after every view recalculation lets the loader drop pictures
-// the view no longer needs. All of them are owned and joined: opening,
+// the view no longer needs; the window's panorama open reads on its own
+// thread (with the decode threads of the previews) while the others rest and
+// `locked` refuses input. All of them are owned and joined: opening,
 // closing and close() first stop the look-around, cancel the timer (waiting
-// for a running firing) and wait for the free threads.
+// for a running firing) and wait for the free threads; close() first cancels
+// a running open and waits for it.
 class PanController : public guiListener {
  public:
   // Starts with the camera (f in millimetres, angles in radians); an unusable
@@ -46,7 +49,15 @@ class PanController : public guiListener {
 
   // guiListener
   void mouseScrolled(int step) override;
+  // The window's open: startOpenPanorama of Documents, in the background
+  // (see guiListener); a refusal before reading ends it at once with
+  // gui::panoramaOpenEnded(path, false).
   void openPanorama(const std::string& path) override;
+  void cancelOpen() override;
+  // Applies an ended open (Documents::finishOpen), then a canvas size change
+  // that came meanwhile, and tells gui::panoramaOpenEnded. Nothing while no
+  // open has ended.
+  void finishOpen() override;
   void openSoundData(const std::string& path) override;
   void setTransValue(int value) override;
   void setRepValue(int index) override;
@@ -91,14 +102,18 @@ class PanController : public guiListener {
   // The shown set's name ("" without sound data).
   std::string soundSetName() const;
 
+  // Opens synchronously (the tools' and tests' open: returns once the
+  // panorama is shown or refused; the window's opens in the background).
   // 0 opened, -1 not a panorama, -3 missing, unreadable or not a regular
-  // file (a named pipe is never opened). Every refusal shows its fixed German
-  // message and, as a second paragraph, the reason ("message\n\nreason"). The new
-  // panorama replaces the open one only once it has been read: after a
-  // failure the open panorama stays open.
+  // file (a named pipe is never opened), -4 while a background open runs.
+  // Every refusal shows its fixed German message and, as a second
+  // paragraph, the reason ("message\n\nreason"). The new panorama replaces
+  // the open one only once it has been read: after a failure the open
+  // panorama stays open. gui::panoramaOpenEnded is not called.
   int openPanorama(const char* path);
-  // 0 loaded, else the sound data's error code. As with panoramas, the loaded
-  // sets are replaced only by a directory that loads.
+  // 0 loaded, else the sound data's error code (-1 while a panorama open
+  // runs). As with panoramas, the loaded sets are replaced only by a
+  // directory that loads.
   int openSoundData(const char* path);
 
   // Turns the camera to (azimuth, altitude) in radians with the focal length
@@ -114,8 +129,11 @@ class PanController : public guiListener {
   CamData camera() const;
   // Input that would start a recalculation is refused now.
   bool locked() const;
-  // Nothing runs or is pending: no recalculation, no canvas size change, no
-  // look-around, no settle timer.
+  // A background open has started and its result is not yet applied
+  // (`locked` is set meanwhile).
+  bool opening() const;
+  // Nothing runs or is pending: no open, no recalculation, no canvas size
+  // change, no look-around, no settle timer.
   bool settled() const;
   // The open panorama's pictures, or nullptr.
   const PicManager* panorama() const;
@@ -161,4 +179,7 @@ class PanController : public guiListener {
   CamData startCamera_;
   bool grabbing_ = false;
   Vec3 grabbed_;
+  // The last canvas size that came during an open (0 x 0: none).
+  int pendingWidth_ = 0;
+  int pendingHeight_ = 0;
 };

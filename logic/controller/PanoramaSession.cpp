@@ -13,6 +13,7 @@
 #include "geometry/Puzzler.h"
 #include "panorama/Equirect360.h"
 #include "panorama/LensPictures.h"
+#include "panorama/OpenProgress.h"
 #include "panorama/PicLoader.h"
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
@@ -105,7 +106,8 @@ PanoramaSession::~PanoramaSession() {
 
 std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::string* reason,
                                                        const PreviewSetup& setup,
-                                                       std::string* detail) {
+                                                       std::string* detail,
+                                                       OpenProgress* progress) {
   auto session = std::make_unique<PanoramaSession>();
   session->overlapper = std::make_unique<APrioriOverlapper>();
   session->pictures = std::make_unique<PicManager>();
@@ -116,6 +118,7 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
       made->keptDecodes = setup.keepDecodes(all);
     };
   }
+  session->pictures->progress = progress;
   session->overlapper->panorama = session->pictures.get();
   session->source = sourceOf(path);
   int status = PicManager::kNotLoaded;
@@ -137,10 +140,15 @@ std::unique_ptr<PanoramaSession> PanoramaSession::read(const char* path, std::st
     status = PicManager::kNotLoaded;
   }
   session->pictures->beforePreviews = nullptr;
+  session->pictures->progress = nullptr;  // not kept beyond the open
   if (status != PicManager::kRead) {
     if (detail != nullptr) {
       *detail = session->pictures->errorDetail;
     }
+    return nullptr;
+  }
+  if (progress != nullptr && progress->cancel) {
+    *reason = PicManager::kCancelledReason;
     return nullptr;
   }
   try {

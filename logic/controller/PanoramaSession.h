@@ -12,6 +12,7 @@ class PicManager;
 class Picture;
 class PreviewCache;
 class Puzzler;
+struct OpenProgress;
 
 // The kinds of file a panorama is opened from, told by the file name's
 // ending: ".pto" (any case) a stitcher project, ".jpg" or ".jpeg" (any case)
@@ -45,10 +46,13 @@ class PanoramaSession {
   // (which writes the weight image). nullptr on failure, with the reason in
   // *reason (may stay empty; German for projects and 360-degree photographs)
   // and, when a photograph could not be read, the English reason for the log
-  // in *detail (if not null).
+  // in *detail (if not null). With `progress` (not owned), the preview build
+  // reports there and stops once its cancel flag is set; a cancelled read
+  // returns nullptr.
   static std::unique_ptr<PanoramaSession> read(const char* path, std::string* reason,
                                                const PreviewSetup& setup = {},
-                                               std::string* detail = nullptr);
+                                               std::string* detail = nullptr,
+                                               OpenProgress* progress = nullptr);
   // Creates the loader and computes the overlaps of all pairs: the session
   // is then ready for views.
   void prepare(Logger* logger);

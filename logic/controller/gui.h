@@ -20,6 +20,15 @@ class gui {
   virtual void setRepMaximum(int maximum) = 0;
   virtual int getTransMaximum() = 0;
   virtual void setSoundControlsEnabled(bool enabled) = 0;
+  // A panorama open in the background has built `done` of its `total`
+  // photographs' previews (done = 0 when they start). From the decode
+  // threads, possibly several at once: a count may arrive after a larger one.
+  virtual void showOpenProgress(int done, int total) = 0;
+  // The background open's work is over (read, refused or cancelled); from its
+  // worker thread. The window hides its progress and calls
+  // guiListener::finishOpen from the GUI thread, which applies the result;
+  // it must not wait for anything here.
+  virtual void openProgressEnded() = 0;
   // The window's panorama open of `path` has ended, opened or refused (its
   // message already shown). May come from any thread. Does nothing unless
   // overridden.

@@ -10,7 +10,16 @@ class guiListener {
  public:
   // +1 for a wheel delta of zero or more, -1 for a negative one.
   virtual void mouseScrolled(int step) = 0;
+  // Starts opening the panorama in the background: while it runs the window
+  // stays free and shows gui::showOpenProgress; the controller refuses every
+  // input that would recalculate or open ("..., LOCKED" in the log). Its end
+  // comes as gui::openProgressEnded, and the window answers with finishOpen;
+  // gui::panoramaOpenEnded follows (at once for a refusal before reading).
   virtual void openPanorama(const std::string& path) = 0;
+  // Stops the running open between photographs; the open panorama stays.
+  virtual void cancelOpen() = 0;
+  // Applies the ended background open (nothing when none has ended).
+  virtual void finishOpen() = 0;
   virtual void openSoundData(const std::string& path) = 0;
   virtual void setTransValue(int value) = 0;
   virtual void setRepValue(int index) = 0;

@@ -9,24 +9,38 @@
 #include "base/ParallelFor.h"
 #include "panorama/PictureFile.h"
 #include "panorama/PreviewBuild.h"
+#include "panorama/OpenProgress.h"
 
 namespace {
+
+constexpr int kCancelledBuild = -2;
 
 // Builds the preview of pictures[i] from files[i] on `threads` threads; the
 // photographs are taken in file order. Returns the index of the first
 // photograph (in file order) that could not be read, or -1. After a failure
 // no further photograph is started; as indices are handed out in ascending
 // order, every photograph before a failed one has been tried, so the answer
-// does not depend on the number of threads.
+// does not depend on the number of threads. With `progress`, the count of
+// built previews is reported there, and a set cancel flag stops the build
+// before the next photograph (then kCancelledBuild is returned).
 int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
-                  const std::vector<std::string>& files, int threads, PreviewCache* cache) {
+                  const std::vector<std::string>& files, int threads, PreviewCache* cache,
+                  OpenProgress* progress) {
   const int n = static_cast<int>(pictures.size());
+  if (progress != nullptr) {
+    progress->total = n;
+    if (progress->changed) progress->changed(progress->done.load(), n);
+  }
   std::atomic<bool> failed{false};
   std::atomic<int> tried{0};
   std::vector<char> read(n, 0);  // each element written by one worker
   parallelItems(
       n,
       [&](int i) {
+        if (progress != nullptr && progress->cancel) {
+          failed = true;  // stops handing out photographs
+          return;
+        }
         bool good = false;
         try {
           good = buildPreview(pictures[i].get(), files[i], cache);
@@ -39,9 +53,15 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
         }
         if (!good) {
           failed = true;
+        } else if (progress != nullptr) {
+          const int done = progress->done.fetch_add(1) + 1;
+          if (progress->changed) progress->changed(done, n);
         }
       },
       static_cast<unsigned>(threads), &failed);
+  if (progress != nullptr && progress->cancel) {
+    return kCancelledBuild;
+  }
   if (!failed) {
     return -1;
   }
@@ -105,7 +125,11 @@ int PicManager::openPanorama(const char* path) {
   if (beforePreviews) {
     beforePreviews(pictures);
   }
-  const int unreadable = buildPreviews(pictures, description.files, threads, previewCache.get());
+  const int unreadable =
+      buildPreviews(pictures, description.files, threads, previewCache.get(), progress);
+  if (unreadable == kCancelledBuild) {
+    return fail(kCancelled, kCancelledReason);
+  }
   if (unreadable >= 0) {
     const PhotoEntry& entry = description.photos[unreadable];
     std::string detail;
@@ -201,10 +225,18 @@ int PicManager::openPictures(std::vector<std::unique_ptr<Picture>> all,
   int threads = previewThreads > 0 ? previewThreads
                                    : static_cast<int>(std::thread::hardware_concurrency());
   threads = std::clamp(threads, 1, std::max(1, n));
-  const int unreadable =
-      n > 0 && static_cast<int>(files.size()) == n
-          ? buildPreviews(pictures, files, threads, previewCache.get())
-          : 0;
+  const int unreadable = n > 0 && static_cast<int>(files.size()) == n
+                              ? buildPreviews(pictures, files, threads, previewCache.get(), progress)
+                              : 0;
+  if (unreadable == kCancelledBuild) {
+    pictures.clear();
+    reindex();
+    count = 0;
+    pictureCount = 0;
+    error = kCancelledReason;
+    status = kCancelled;
+    return status;
+  }
   if (unreadable >= 0) {
     Picture* picture = unreadable < n ? pictures[unreadable].get() : nullptr;
     error = picture == nullptr

@@ -9,6 +9,7 @@
 #include "panorama/XmlDescription.h"
 
 class PreviewCache;
+struct OpenProgress;
 
 // The picture collection of one panorama: its photographs sorted by ID
 // 0 ... n-1 and indexed by ID, with the lens and sensor of the description.
@@ -19,6 +20,8 @@ class PicManager {
   static constexpr int kBadLayout = kDescriptionBadLayout;
   static constexpr int kNotLoaded = kDescriptionNotLoaded;
   static constexpr int kPictureUnreadable = 3;  // a photograph could not be read
+  static constexpr int kCancelled = 4;          // progress->cancel stopped the previews
+  static constexpr const char* kCancelledReason = "Das Öffnen wurde abgebrochen.";
 
   // Reads the description at `path` (readXmlDescription) and builds every
   // photograph's preview from its file; returns `status`. On any failure the
@@ -68,6 +71,10 @@ class PicManager {
   // previews are built (for example to set keepFullDecode on those the
   // first view will show).
   std::function<void(const std::vector<std::unique_ptr<Picture>>&)> beforePreviews;
+  // Not owned; when set, the preview build reports its count there and
+  // stops between photographs once its cancel flag is set (openPanorama and
+  // openPictures then return kCancelled with the collection emptied).
+  OpenProgress* progress = nullptr;
 
  private:
   void reindex();

@@ -306,6 +306,17 @@ class ControllerFixture : public testing::Test {
     ASSERT_FALSE(sample().description.empty()) << sample().error;
     ASSERT_EQ(controller->openPanorama(sample().description.c_str()), 0);
   }
+  // Opens `path` as the window does: in the background, then, once the
+  // controller reports the end of its work, finishOpen from this thread (the
+  // window's GUI thread).
+  void openAsWindow(const std::string& path) {
+    const int ends = window.openProgressEnds();
+    controller->openPanorama(path);
+    if (controller->opening()) {
+      ASSERT_TRUE(waitFor([&] { return window.openProgressEnds() > ends; }));
+      controller->finishOpen();
+    }
+  }
   // A sound data directory with one uniform set "Pegel" of 0.5 in this
   // test's directory.
   std::string writeOneSoundSet() {

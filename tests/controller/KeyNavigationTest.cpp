@@ -153,9 +153,9 @@ TEST_F(KeyNavigation, StepsAreFollowedByTheRefinedView) {
 
 TEST_F(KeyNavigation, WindowLearnsThatEachPanoramaOpenEnded) {
   const std::string missing = (dir.path() / "nowhere.xml").string();
-  controller->openPanorama(missing);
+  ASSERT_NO_FATAL_FAILURE(openAsWindow(missing));
   ASSERT_FALSE(sample().description.empty()) << sample().error;
-  controller->openPanorama(sample().description);
+  ASSERT_NO_FATAL_FAILURE(openAsWindow(sample().description));
   EXPECT_EQ(window.openEnds(), (std::vector<std::string>{missing + " refused",
                                                          sample().description + " opened"}));
   // The refusal's message came first.

@@ -15,6 +15,8 @@ class RecordingListener : public guiListener {
 
   void mouseScrolled(int step) override { record("mouseScrolled " + std::to_string(step)); }
   void openPanorama(const std::string& path) override { record("openPanorama " + path); }
+  void cancelOpen() override { record("cancelOpen"); }
+  void finishOpen() override { record("finishOpen"); }
   void openSoundData(const std::string& path) override { record("openSoundData " + path); }
   void setTransValue(int value) override { record("setTransValue " + std::to_string(value)); }
   void setRepValue(int index) override { record("setRepValue " + std::to_string(index)); }

@@ -39,6 +39,26 @@ void RecordingGui::panoramaOpenEnded(const char* path, bool opened) {
   openEnds_.push_back(std::string(path) + (opened ? " opened" : " refused"));
 }
 
+void RecordingGui::showOpenProgress(int done, int total) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  progress_.push_back(std::to_string(done) + "/" + std::to_string(total));
+}
+
+void RecordingGui::openProgressEnded() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++progressEnds_;
+}
+
+std::vector<std::string> RecordingGui::openProgress() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return progress_;
+}
+
+int RecordingGui::openProgressEnds() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return progressEnds_;
+}
+
 std::vector<std::string> RecordingGui::openEnds() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return openEnds_;

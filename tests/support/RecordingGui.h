@@ -27,6 +27,9 @@ class RecordingGui : public gui {
   void setSoundControlsEnabled(bool enabled) override;
   // Recorded as "<path> opened" or "<path> refused".
   void panoramaOpenEnded(const char* path, bool opened) override;
+  // Recorded as "done/total", and counted.
+  void showOpenProgress(int done, int total) override;
+  void openProgressEnded() override;
 
   // Snapshots, safe while worker threads still call in.
   int drawCount() const;
@@ -37,6 +40,8 @@ class RecordingGui : public gui {
   int repMaximum() const;
   std::vector<bool> soundControls() const;
   std::vector<std::string> openEnds() const;
+  std::vector<std::string> openProgress() const;
+  int openProgressEnds() const;
   // Waits until at least `count` images were drawn; false on timeout.
   bool waitForDraws(int count, int timeoutMs) const;
 
@@ -55,4 +60,6 @@ class RecordingGui : public gui {
   int repMaximum_ = -1;
   std::vector<bool> soundControls_;
   std::vector<std::string> openEnds_;
+  std::vector<std::string> progress_;
+  int progressEnds_ = 0;
 };

@@ -24,6 +24,10 @@ class HeadlessGui : public gui {
   void setRepMaximum(int) override {}
   int getTransMaximum() override { return 100; }
   void setSoundControlsEnabled(bool) override {}
+  // The tool opens synchronously (PanController::openPanorama waits for the
+  // read and applies it): no progress to show, no end to answer.
+  void showOpenProgress(int, int) override {}
+  void openProgressEnded() override {}
 
   // A copy of the last image handed over (empty if none was).
   cv::Mat lastImage() const;
