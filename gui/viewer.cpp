@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QGraphicsPixmapItem>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -110,13 +111,28 @@ int viewer::getCanvasWidth() {
   return canvasWidth;
 }
 
+namespace {
+
+// The controller's texts are 8-bit: its own are Latin-1, while the names
+// and information texts that come from files (a lens name, a sound set's
+// name, a 360-degree photograph's "°" and "×") are UTF-8. A text that is
+// valid UTF-8 is read as UTF-8 (Latin-1 text with letters beyond ASCII
+// practically never is), any other as Latin-1.
+QString fromControllerText(const char* text) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(QByteArrayView(text));
+  return utf8.hasError() ? QString::fromLatin1(text) : decoded;
+}
+
+}  // namespace
+
 void viewer::setInfoText(const char* text) {
-  const QString info = QString::fromLatin1(text);
+  const QString info = fromControllerText(text);
   inGuiThread([this, info] { infoBox->setText(info); });
 }
 
 void viewer::setStatusText(const char* text) {
-  const QString status = QString::fromLatin1(text);
+  const QString status = fromControllerText(text);
   inGuiThread([this, status] { statusLabel->setText(status); });
 }
 

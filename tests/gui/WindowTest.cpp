@@ -149,6 +149,18 @@ class WindowTest : public QObject {
     QVERIFY(child<QSlider>("horizontalSlider_Repr")->isEnabled());
   }
 
+  // Texts from files arrive as UTF-8, the controller's own as Latin-1: both
+  // read right.
+  void statusAndInfoTextsReadUtf8AndLatin1() {
+    window->setInfoText("360\xc2\xb0-Foto: 8000 \xc3\x97 4000 Pixel");
+    QCOMPARE(child<QTextBrowser>("infoBox")->toPlainText(),
+             QString::fromUtf8("360\xc2\xb0-Foto: 8000 \xc3\x97 4000 Pixel"));
+    window->setStatusText("\xd6" "ffnen abgebrochen");
+    QCOMPARE(child<QLabel>("statusLabel")->text(), QString::fromUtf8("\xc3\x96" "ffnen abgebrochen"));
+    window->setStatusText("Sound: L\xc3\xbc" "fter Halle 2");
+    QCOMPARE(child<QLabel>("statusLabel")->text(), QString::fromUtf8("Sound: L\xc3\xbc" "fter Halle 2"));
+  }
+
   void soundControlsGoOffTogether() {
     window->setSoundControlsEnabled(true);
     window->setSoundControlsEnabled(false);
