@@ -33,7 +33,7 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
   }
   std::atomic<bool> failed{false};
   std::atomic<int> tried{0};
-  std::vector<char> read(n, 0);  // each element written by one worker
+  std::vector<char> built(n, 0);  // each element written by one worker
   parallelItems(
       n,
       [&](int i) {
@@ -47,7 +47,7 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
         } catch (...) {
           good = false;
         }
-        read[i] = good ? 1 : 0;
+        built[i] = good ? 1 : 0;
         int seen = tried.load();
         while (seen < i + 1 && !tried.compare_exchange_weak(seen, i + 1)) {
         }
@@ -66,7 +66,7 @@ int buildPreviews(const std::vector<std::unique_ptr<Picture>>& pictures,
     return -1;
   }
   for (int i = 0; i < tried.load(); ++i) {
-    if (!read[i]) {
+    if (!built[i]) {
       return i;
     }
   }
