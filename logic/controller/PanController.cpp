@@ -224,6 +224,7 @@ void PanController::refine() {
     logger_->log("PanController::refine, LOCKED");
     return;
   }
+  pipeline_->waitForFreeThreads();
   pipeline_->recalculatePanImage(true, true);
 }
 

@@ -123,6 +123,9 @@ class PanController : public guiListener {
   // is logged and ignored: the camera and the view stay as they are.
   void setCameraData(double azimuth, double altitude, double f);
   // The refined view of the camera now, as the settle timer computes it.
+  // It first waits for the previous view's release of photographs, which
+  // holds the loader: a refinement that found the loader busy would load
+  // nothing (the settle timer's second of calm gives the same).
   void refine();
 
   // What a caller can observe.
