@@ -9,6 +9,7 @@
 #include "camera/Frame.h"
 #include "camera/LensMapping.h"
 #include "camera/LensModel.h"
+#include "support/LensMaking.h"
 
 namespace {
 
@@ -26,15 +27,6 @@ Vec3 cameraDirection(double right, double up) {
 Vec3 offAxis(double theta, bool upwards = false) {
   return upwards ? Vec3{0.0, std::sin(deg(theta)), std::cos(deg(theta))}
                  : Vec3{std::sin(deg(theta)), 0.0, std::cos(deg(theta))};
-}
-
-Lens makeLens(Projection projection, int width, int height, double v) {
-  Lens lens;
-  lens.projection = projection;
-  lens.width = width;
-  lens.height = height;
-  lens.hfovDegrees = v;
-  return lens;
 }
 
 LensModel prepared(const Lens& lens) {

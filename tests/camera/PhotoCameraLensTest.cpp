@@ -8,17 +8,9 @@
 #include "camera/GeneralCamera.h"
 #include "camera/LensMapping.h"
 #include "camera/PhotoCamera.h"
+#include "support/LensMaking.h"
 
 namespace {
-
-Lens makeLens(Projection projection, int width, int height, double v) {
-  Lens lens;
-  lens.projection = projection;
-  lens.width = width;
-  lens.height = height;
-  lens.hfovDegrees = v;
-  return lens;
-}
 
 Vec3 randomDirection(std::mt19937& random) {
   std::normal_distribution<double> normal;

@@ -13,19 +13,11 @@
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 #include "support/LensScene.h"
+#include "support/LensMaking.h"
 
 using namespace controllertest;
 
 namespace {
-
-Lens makeLens(Projection projection, int width, int height, double v) {
-  Lens lens;
-  lens.projection = projection;
-  lens.width = width;
-  lens.height = height;
-  lens.hfovDegrees = v;
-  return lens;
-}
 
 ProjectPhoto shot(const Lens& lens, double yaw, double pitch, double roll, const std::string& file) {
   ProjectPhoto photo;

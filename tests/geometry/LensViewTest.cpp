@@ -8,17 +8,9 @@
 
 #include "LensSceneHelpers.h"
 #include "support/TempDir.h"
+#include "support/LensMaking.h"
 
 namespace {
-
-Lens makeLens(Projection projection, int width, int height, double v) {
-  Lens lens;
-  lens.projection = projection;
-  lens.width = width;
-  lens.height = height;
-  lens.hfovDegrees = v;
-  return lens;
-}
 
 ProjectPhoto shot(const Lens& lens, double yaw, double pitch, double roll) {
   ProjectPhoto photo;

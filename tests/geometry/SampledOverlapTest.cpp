@@ -14,17 +14,9 @@
 #include "camera/PhotoCamera.h"
 #include "geometry/APrioriOverlapper.h"
 #include "panorama/PicLoader.h"
+#include "support/LensMaking.h"
 
 namespace {
-
-Lens makeLens(Projection projection, int width, int height, double v) {
-  Lens lens;
-  lens.projection = projection;
-  lens.width = width;
-  lens.height = height;
-  lens.hfovDegrees = v;
-  return lens;
-}
 
 CamData viewCamera(double altitudeDegrees, double azimuthDegrees, double f, int width = 320,
                    int height = 240) {
