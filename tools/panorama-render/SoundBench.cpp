@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "Percentile.h"
 #include "controller/PanController.h"
 #include "sound/SoundData.h"
 #include "sound/SoundPeak.h"
@@ -16,15 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 double microsecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-double percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const double rank = p * static_cast<double>(values.size() - 1);
-  const std::size_t low = static_cast<std::size_t>(std::floor(rank));
-  const std::size_t high = std::min(low + 1, values.size() - 1);
-  return values[low] + (values[high] - values[low]) * (rank - static_cast<double>(low));
 }
 
 }  // namespace

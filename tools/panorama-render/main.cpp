@@ -15,6 +15,7 @@
 #include "base/Constants.h"
 #include "base/TextFormat.h"
 #include "HeadlessGui.h"
+#include "Percentile.h"
 #include "panorama/ImageOutput.h"
 #include "RenderOptions.h"
 #include "SoundBench.h"
@@ -28,15 +29,6 @@ namespace {
 
 double msSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const double rank = p * static_cast<double>(values.size() - 1);
-  const std::size_t low = static_cast<std::size_t>(std::floor(rank));
-  const std::size_t high = std::min(low + 1, values.size() - 1);
-  return values[low] + (values[high] - values[low]) * (rank - static_cast<double>(low));
 }
 
 // `text` as a JSON string: valid UTF-8 kept, control characters and bytes
