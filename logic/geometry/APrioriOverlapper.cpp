@@ -47,17 +47,26 @@ struct Pyramid {
   ViewFrame asPartner;
 };
 
-Pyramid pyramidOf(Picture* picture) {
+// The frames a pair's test reads: the partner's current-image frame, the
+// reference's sensor frame, or both (a picture of the all-pairs test plays
+// both parts).
+enum class PyramidRole { kPartner, kReference, kBoth };
+
+Pyramid pyramidOf(Picture* picture, PyramidRole role) {
   Pyramid p;
   p.picture = picture;
   double pitch = 0.0;
   picture->currentSize(&p.width, &p.height, &pitch);
   p.planeWidth = pitch * p.width;
   p.planeHeight = pitch * p.height;
-  p.asReference = viewFrame(picture->altitude, picture->azimuth, picture->focalLength,
-                            picture->sensorWidth, picture->sensorHeight);
-  p.asPartner = viewFrame(picture->altitude, picture->azimuth, picture->focalLength,
-                          p.planeWidth, p.planeHeight);
+  if (role != PyramidRole::kPartner) {
+    p.asReference = viewFrame(picture->altitude, picture->azimuth, picture->focalLength,
+                              picture->sensorWidth, picture->sensorHeight);
+  }
+  if (role != PyramidRole::kReference) {
+    p.asPartner = viewFrame(picture->altitude, picture->azimuth, picture->focalLength,
+                            p.planeWidth, p.planeHeight);
+  }
   return p;
 }
 
@@ -175,7 +184,8 @@ int APrioriOverlapper::overlap(Picture* partner, Picture* reference, bool symmet
     }
     return result;
   }
-  return overlapPyramids(pyramidOf(partner), pyramidOf(reference), symmetric);
+  return overlapPyramids(pyramidOf(partner, PyramidRole::kPartner),
+                         pyramidOf(reference, PyramidRole::kReference), symmetric);
 }
 
 int APrioriOverlapper::calculateOverlap() {
@@ -193,7 +203,7 @@ int APrioriOverlapper::calculateOverlap() {
   for (int id = 0; id < n; ++id) {
     byId[id] = panorama->findById(id);
     if (byId[id] != nullptr && !byId[id]->camera) {
-      pyramids[id] = pyramidOf(byId[id]);
+      pyramids[id] = pyramidOf(byId[id], PyramidRole::kBoth);
       cones[id] = coneOf(pyramids[id]);
     }
   }

@@ -88,23 +88,14 @@ std::string readProblemText(Picture* picture, std::string* detail) {
 }  // namespace
 
 int PicManager::openPanorama(const char* path) {
-  auto fail = [this](int code, const std::string& reason) {
-    pictures.clear();
-    byId_.clear();
-    count = 0;
-    pictureCount = 0;
-    status = code;
-    error = reason;
-    errorDetail.clear();
-    return status;
-  };
-  fail(kRead, "");
+  errorDetail.clear();
+  refuse(kRead, "");
 
   PanoramaDescription description;
   std::string reason;
   const int read = readXmlDescription(path, &description, &reason);
   if (read != kRead) {
-    return fail(read, reason);
+    return refuse(read, reason);
   }
 
   lensName = description.lensName;
@@ -119,25 +110,22 @@ int PicManager::openPanorama(const char* path) {
     pictures[count - 1] = std::move(picture);
   }
 
-  int threads = previewThreads > 0 ? previewThreads
-                                   : static_cast<int>(std::thread::hardware_concurrency());
-  threads = std::clamp(threads, 1, declared);
   if (beforePreviews) {
     beforePreviews(pictures);
   }
-  const int unreadable =
-      buildPreviews(pictures, description.files, threads, previewCache.get(), progress);
+  const int unreadable = buildPreviews(pictures, description.files, previewThreadsFor(declared),
+                                       previewCache.get(), progress);
   if (unreadable == kCancelledBuild) {
-    return fail(kCancelled, kCancelledReason);
+    return refuse(kCancelled, kCancelledReason);
   }
   if (unreadable >= 0) {
     const PhotoEntry& entry = description.photos[unreadable];
     std::string detail;
     const std::string why = readProblemText(pictures[unreadable].get(), &detail);
-    fail(kPictureUnreadable,
-         "Das Foto " + description.files[unreadable] + " (ID " + std::to_string(entry.id) +
-             ") kann nicht als JPEG-Bild von " + std::to_string(entry.width) + " x " +
-             std::to_string(entry.height) + " Pixeln gelesen werden." + why);
+    refuse(kPictureUnreadable,
+           "Das Foto " + description.files[unreadable] + " (ID " + std::to_string(entry.id) +
+               ") kann nicht als JPEG-Bild von " + std::to_string(entry.width) + " x " +
+               std::to_string(entry.height) + " Pixeln gelesen werden." + why);
     errorDetail = detail;
     return status;
   }
@@ -154,6 +142,22 @@ std::unique_ptr<Picture> PicManager::createPicture(const PhotoEntry& entry) {
   picture->setPitch(Picture::kPhotoPitch);
   ++count;
   return picture;
+}
+
+int PicManager::refuse(int code, const std::string& reason) {
+  pictures.clear();
+  reindex();
+  count = 0;
+  pictureCount = 0;
+  status = code;
+  error = reason;
+  return status;
+}
+
+int PicManager::previewThreadsFor(int photographs) const {
+  const int threads = previewThreads > 0 ? previewThreads
+                                         : static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(threads, 1, std::max(1, photographs));
 }
 
 void PicManager::sortById() {
@@ -222,34 +226,22 @@ int PicManager::openPictures(std::vector<std::unique_ptr<Picture>> all,
   if (beforePreviews) {
     beforePreviews(pictures);
   }
-  int threads = previewThreads > 0 ? previewThreads
-                                   : static_cast<int>(std::thread::hardware_concurrency());
-  threads = std::clamp(threads, 1, std::max(1, n));
-  const int unreadable = n > 0 && static_cast<int>(files.size()) == n
-                              ? buildPreviews(pictures, files, threads, previewCache.get(), progress)
-                              : 0;
+  const int unreadable =
+      n > 0 && static_cast<int>(files.size()) == n
+          ? buildPreviews(pictures, files, previewThreadsFor(n), previewCache.get(), progress)
+          : 0;
   if (unreadable == kCancelledBuild) {
-    pictures.clear();
-    reindex();
-    count = 0;
-    pictureCount = 0;
-    error = kCancelledReason;
-    status = kCancelled;
-    return status;
+    return refuse(kCancelled, kCancelledReason);
   }
   if (unreadable >= 0) {
     Picture* picture = unreadable < n ? pictures[unreadable].get() : nullptr;
-    error = picture == nullptr
-                ? "Die Fotos fehlen."
-                : "Das Foto " + files[unreadable] + " kann nicht als Bild von " +
-                      std::to_string(picture->fullWidth) + " x " +
-                      std::to_string(picture->fullHeight) + " Pixeln gelesen werden." +
-                      readProblemText(picture, &errorDetail);
-    pictures.clear();
-    reindex();
-    count = 0;
-    pictureCount = 0;
-    status = kPictureUnreadable;
+    refuse(kPictureUnreadable,
+           picture == nullptr
+               ? "Die Fotos fehlen."
+               : "Das Foto " + files[unreadable] + " kann nicht als Bild von " +
+                     std::to_string(picture->fullWidth) + " x " +
+                     std::to_string(picture->fullHeight) + " Pixeln gelesen werden." +
+                     readProblemText(picture, &errorDetail));
   }
   return status;
 }

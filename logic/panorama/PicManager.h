@@ -78,6 +78,12 @@ class PicManager {
 
  private:
   void reindex();
+  // Empties the collection and records a failed open: `code` and `reason`
+  // (errorDetail is left to the caller). Returns `code`.
+  int refuse(int code, const std::string& reason);
+  // Threads for building the previews of `photographs`: previewThreads or
+  // the machine's cores, at least 1 and at most one per photograph.
+  int previewThreadsFor(int photographs) const;
 
   std::vector<Picture*> byId_;  // slot i: the picture with ID i, if any
 };
