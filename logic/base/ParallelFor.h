@@ -17,6 +17,12 @@ constexpr unsigned kMaxParallelThreads = 8;
 void parallelRows(int rows, const std::function<void(int from, int to)>& body,
                   unsigned threads = 0, int minRowsPerThread = 1, int bandsPerThread = 8);
 
+// parallelRows whose body also learns which of the threads runs it: `worker`
+// is in [0, threads) and no two calls with the same worker run at once, so
+// the body may use scratch memory kept per worker.
+void parallelRowsByWorker(int rows, const std::function<void(int from, int to, unsigned worker)>& body,
+                          unsigned threads = 0, int minRowsPerThread = 1, int bandsPerThread = 8);
+
 // The number of threads parallelRows uses for `threads` = 0.
 unsigned defaultParallelThreads();
 

@@ -59,6 +59,10 @@ class PhotoCamera {
   double focalPixels() const { return focal_; }
   double halfWidth() const { return halfWidth_; }
   double halfHeight() const { return halfHeight_; }
+  // The bounds project() tests positions against: column < lastColumn() and
+  // row < lastRow().
+  double lastColumn() const { return lastColumn_; }
+  double lastRow() const { return lastRow_; }
 
   // The position of the ray (a, b, e), given along the camera's own axes;
   // false when the camera does not see it or the position falls outside the

@@ -1,16 +1,33 @@
 #include "geometry/PhotoDrawing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define PANO_AVX2_LANES 1
 #endif
 
 #include "camera/GeneralCamera.h"
 #include "camera/LensMapping.h"
 
 namespace {
+
+std::atomic<bool> lanesEnabled{true};
+
+bool processorHasLanes() {
+#if defined(PANO_AVX2_LANES)
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+#else
+  return false;
+#endif
+}
 
 // Adds sample x weight to the three channel sums and weight to the fourth.
 inline void accumulate(const std::uint8_t* pixel, float weight, float* cell) {
@@ -27,16 +44,38 @@ inline void accumulate(const std::uint8_t* pixel, float weight, float* cell) {
 #endif
 }
 
-}  // namespace
+// One cell to one pixel (see finishPixels).
+inline void finishPixel(const float* cell, float rounding, std::uint8_t* pixel) {
+#if defined(__SSE2__)
+  // One division for the three channel sums (lane by lane, as scalar),
+  // truncated toward zero; the two packs saturate to 0 ... 255.
+  const __m128 sums = _mm_loadu_ps(cell);
+  const __m128i values = _mm_cvttps_epi32(
+      _mm_add_ps(_mm_div_ps(sums, _mm_set1_ps(cell[3])), _mm_set1_ps(rounding)));
+  const __m128i words = _mm_packs_epi32(values, values);
+  const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+  std::memcpy(pixel, &bytes, 3);
+#else
+  for (int i = 0; i < 3; ++i) {
+    const int value = static_cast<int>(cell[i] / cell[3] + rounding);
+    pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+  }
+#endif
+}
 
-void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view,
-                     float* accumulator) {
+// The part of a view ray along one photograph axis that depends on the row:
+// c[1] dy + c[2] fv.
+inline double rowPart(const double* c, double dy, double fv) { return c[1] * dy + c[2] * fv; }
+
+void drawPinholeRowsScalar(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view,
+                           float* cells, int firstRow) {
+  const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
   for (int y = rowFrom; y < rowTo; ++y) {
     const double dy = y - view.halfHeight;
-    const double a0 = s.ca[1] * dy + s.ca[2] * view.fv;
-    const double b0 = s.cb[1] * dy + s.cb[2] * view.fv;
-    const double e0 = s.ce[1] * dy + s.ce[2] * view.fv;
-    float* cell = accumulator + 4 * (static_cast<long>(y) * view.width + s.columnFrom);
+    const double a0 = rowPart(s.ca, dy, view.fv);
+    const double b0 = rowPart(s.cb, dy, view.fv);
+    const double e0 = rowPart(s.ce, dy, view.fv);
+    float* cell = cells + 4 * (static_cast<long>(y - firstRow) * view.width + s.columnFrom);
     for (int x = s.columnFrom; x <= s.columnTo; ++x, cell += 4) {
       const double dx = x - view.halfWidth;
       double column = 0.0;
@@ -47,14 +86,151 @@ void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& v
       }
       const int ci = static_cast<int>(column);
       const int ri = static_cast<int>(row);
-      const float weight = s.weights[s.weightRow[ri] + s.weightColumn[ci]];
+      const float weight = pixelWeights != nullptr
+                               ? pixelWeights[static_cast<long>(ri) * s.image.cols + ci]
+                               : s.weights[s.weightRow[ri] + s.weightColumn[ci]];
       accumulate(s.image.ptr<std::uint8_t>(ri) + 3 * ci, weight, cell);
     }
   }
 }
 
-void drawLensRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view,
-                  float* accumulator) {
+#if defined(PANO_AVX2_LANES)
+
+// drawPinholeRowsScalar four view pixels at a time: the same products, sums,
+// division and ordered comparisons (false for NaN) in each lane. The target
+// leaves out fused multiply-add, so no product is contracted into a sum.
+__attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int rowFrom,
+                                                          int rowTo, const ViewRays& view,
+                                                          float* cells, int firstRow) {
+  const PhotoCamera& camera = s.camera;
+  const __m256d ca = _mm256_set1_pd(s.ca[0]);
+  const __m256d cb = _mm256_set1_pd(s.cb[0]);
+  const __m256d ce = _mm256_set1_pd(s.ce[0]);
+  const __m256d focal = _mm256_set1_pd(camera.focalPixels());
+  const __m256d halfWidth = _mm256_set1_pd(camera.halfWidth());
+  const __m256d halfHeight = _mm256_set1_pd(camera.halfHeight());
+  const __m256d lastColumn = _mm256_set1_pd(camera.lastColumn());
+  const __m256d lastRow = _mm256_set1_pd(camera.lastRow());
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d lane = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+  const __m256d viewHalfWidth = _mm256_set1_pd(view.halfWidth);
+  const std::uint8_t* image = s.image.data;
+  const std::size_t step = s.image.step;
+  const int* weightRow = s.weightRow.data();
+  const int* weightColumn = s.weightColumn.data();
+  const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
+  const long width = s.image.cols;
+  alignas(16) int columns[4];
+  alignas(16) int rows[4];
+  for (int y = rowFrom; y < rowTo; ++y) {
+    const double dy = y - view.halfHeight;
+    const __m256d a0 = _mm256_set1_pd(rowPart(s.ca, dy, view.fv));
+    const __m256d b0 = _mm256_set1_pd(rowPart(s.cb, dy, view.fv));
+    const __m256d e0 = _mm256_set1_pd(rowPart(s.ce, dy, view.fv));
+    float* rowCells = cells + 4 * static_cast<long>(y - firstRow) * view.width;
+    for (int x = s.columnFrom; x <= s.columnTo; x += 4) {
+      const __m256d dx =
+          _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(x)), lane), viewHalfWidth);
+      const __m256d a = _mm256_add_pd(_mm256_mul_pd(ca, dx), a0);
+      const __m256d b = _mm256_add_pd(_mm256_mul_pd(cb, dx), b0);
+      const __m256d e = _mm256_add_pd(_mm256_mul_pd(ce, dx), e0);
+      const __m256d q = _mm256_div_pd(focal, e);
+      const __m256d column = _mm256_add_pd(halfWidth, _mm256_mul_pd(a, q));
+      const __m256d row = _mm256_add_pd(halfHeight, _mm256_mul_pd(b, q));
+      __m256d seen = _mm256_and_pd(_mm256_cmp_pd(e, zero, _CMP_GT_OQ),
+                                   _mm256_cmp_pd(column, zero, _CMP_GE_OQ));
+      seen = _mm256_and_pd(seen, _mm256_cmp_pd(column, lastColumn, _CMP_LT_OQ));
+      seen = _mm256_and_pd(seen, _mm256_cmp_pd(row, zero, _CMP_GE_OQ));
+      seen = _mm256_and_pd(seen, _mm256_cmp_pd(row, lastRow, _CMP_LT_OQ));
+      int lanes = _mm256_movemask_pd(seen);
+      const int remaining = s.columnTo - x + 1;
+      if (remaining < 4) {
+        lanes &= (1 << remaining) - 1;
+      }
+      if (lanes == 0) {
+        continue;
+      }
+      const __m128i columnIndex = _mm256_cvttpd_epi32(column);
+      const __m128i rowIndex = _mm256_cvttpd_epi32(row);
+      float* cell = rowCells + 4 * static_cast<long>(x);
+      _mm_store_si128(reinterpret_cast<__m128i*>(columns), columnIndex);
+      _mm_store_si128(reinterpret_cast<__m128i*>(rows), rowIndex);
+      do {
+        const int i = __builtin_ctz(static_cast<unsigned>(lanes));
+        lanes &= lanes - 1;
+        const float weight =
+            pixelWeights != nullptr
+                ? pixelWeights[static_cast<long>(rows[i]) * width + columns[i]]
+                : s.weights[weightRow[rows[i]] + weightColumn[columns[i]]];
+        accumulate(image + rows[i] * step + 3 * static_cast<std::size_t>(columns[i]), weight,
+                   cell + 4 * i);
+      } while (lanes != 0);
+    }
+  }
+}
+
+// finishPixel four cells at a time: two cells per 256-bit division, the packs
+// saturate, a shuffle drops every fourth byte.
+__attribute__((target("avx2"))) void finishPixelsLanes(const float* cells, int count,
+                                                       float rounding, std::uint8_t* pixels) {
+  const __m256 round = _mm256_set1_ps(rounding);
+  const __m128i dropFourth = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m256 first = _mm256_loadu_ps(cells + 4 * i);
+    const __m256 second = _mm256_loadu_ps(cells + 4 * i + 8);
+    const __m256i v01 = _mm256_cvttps_epi32(_mm256_add_ps(
+        _mm256_div_ps(first, _mm256_permute_ps(first, _MM_SHUFFLE(3, 3, 3, 3))), round));
+    const __m256i v23 = _mm256_cvttps_epi32(_mm256_add_ps(
+        _mm256_div_ps(second, _mm256_permute_ps(second, _MM_SHUFFLE(3, 3, 3, 3))), round));
+    const __m128i words01 =
+        _mm_packs_epi32(_mm256_castsi256_si128(v01), _mm256_extracti128_si256(v01, 1));
+    const __m128i words23 =
+        _mm_packs_epi32(_mm256_castsi256_si128(v23), _mm256_extracti128_si256(v23, 1));
+    const __m128i bytes = _mm_shuffle_epi8(_mm_packus_epi16(words01, words23), dropFourth);
+    std::uint8_t* out = pixels + 3 * static_cast<std::size_t>(i);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+    const int last = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
+    std::memcpy(out + 8, &last, 4);
+  }
+  for (; i < count; ++i) {
+    finishPixel(cells + 4 * i, rounding, pixels + 3 * static_cast<std::size_t>(i));
+  }
+}
+
+#endif
+
+}  // namespace
+
+void setVectorLanes(bool enabled) { lanesEnabled.store(enabled); }
+
+bool vectorLanesInUse() { return lanesEnabled.load(std::memory_order_relaxed) && processorHasLanes(); }
+
+void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view, float* cells,
+                     int firstRow) {
+#if defined(PANO_AVX2_LANES)
+  if (vectorLanesInUse()) {
+    drawPinholeRowsLanes(s, rowFrom, rowTo, view, cells, firstRow);
+    return;
+  }
+#endif
+  drawPinholeRowsScalar(s, rowFrom, rowTo, view, cells, firstRow);
+}
+
+void finishPixels(const float* cells, int count, float rounding, std::uint8_t* pixels) {
+#if defined(PANO_AVX2_LANES)
+  if (vectorLanesInUse()) {
+    finishPixelsLanes(cells, count, rounding, pixels);
+    return;
+  }
+#endif
+  for (int i = 0; i < count; ++i) {
+    finishPixel(cells + 4 * i, rounding, pixels + 3 * static_cast<std::size_t>(i));
+  }
+}
+
+void drawLensRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view, float* cells,
+                  int firstRow) {
   const GeneralCamera& general = *s.general;
   const LensModel& lens = general.lens;
   // Positions are found for a run of pixels first and used afterwards: the
@@ -68,9 +244,9 @@ void drawLensRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view
   bool seen[kRun];
   for (int y = rowFrom; y < rowTo; ++y) {
     const double dy = y - view.halfHeight;
-    const double a0 = s.ca[1] * dy + s.ca[2] * view.fv;
-    const double b0 = s.cb[1] * dy + s.cb[2] * view.fv;
-    const double e0 = s.ce[1] * dy + s.ce[2] * view.fv;
+    const double a0 = rowPart(s.ca, dy, view.fv);
+    const double b0 = rowPart(s.cb, dy, view.fv);
+    const double e0 = rowPart(s.ce, dy, view.fv);
     for (int from = s.columnFrom; from <= s.columnTo; from += kRun) {
       const int count = std::min(kRun, s.columnTo - from + 1);
       for (int i = 0; i < count; ++i) {
@@ -79,7 +255,7 @@ void drawLensRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view
                                               s.ce[0] * dx + e0, &column[i], &row[i],
                                               &fullColumn[i], &fullRow[i]);
       }
-      float* cell = accumulator + 4 * (static_cast<long>(y) * view.width + from);
+      float* cell = cells + 4 * (static_cast<long>(y - firstRow) * view.width + from);
       for (int i = 0; i < count; ++i, cell += 4) {
         if (!seen[i]) {
           continue;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -11,8 +12,15 @@ class Picture;
 struct GeneralCamera;
 
 // The per-pixel part of the view assembly: adds one photograph's samples to
-// the accumulator, four floats per view pixel (the three channel sums, blue
-// first, and the weight sum), row after row of the view.
+// an accumulator band, four floats per view pixel (the three channel sums,
+// blue first, and the weight sum) for a run of whole view rows, and turns
+// finished cells into pixels.
+//
+// Where the processor has 256-bit vector lanes (AVX2), pinhole photographs
+// are projected four pixels at a time and cells finished four at a time. The
+// lanes use the very operations of the one-pixel code (no fused
+// multiply-add, IEEE division, the same truncation and saturation), so both
+// give identical views.
 
 // One photograph of an assembly: what it holds and everything the per-pixel
 // loop needs about it, computed once.
@@ -24,6 +32,9 @@ struct DrawJob {
   const float* weights = nullptr;
   std::vector<int> weightColumn;
   std::vector<int> weightRow;
+  // Or, for small current images, the weight of each of its pixels, row by
+  // row (the same values).
+  std::shared_ptr<const std::vector<float>> pixelWeights;
   // Lens photographs: their camera (held for the job's lifetime).
   std::shared_ptr<const GeneralCamera> general;
   PhotoCamera camera;  // the photograph at its current image size
@@ -50,8 +61,10 @@ struct ViewRays {
 
 // A pinhole photograph's samples for view rows [rowFrom, rowTo): the pixel
 // that holds each ray's position, weighted by the map entry of that pixel.
+// `cells` holds the accumulator cells of view rows from `firstRow` on
+// (firstRow <= rowFrom), view.width cells per row.
 void drawPinholeRows(const DrawJob& job, int rowFrom, int rowTo, const ViewRays& view,
-                     float* accumulator);
+                     float* cells, int firstRow);
 
 // Weight factor of a sample inside one of its photograph's include masks:
 // there the photograph hides every other one (those have weights of at most 1,
@@ -63,5 +76,17 @@ constexpr float kIncludePriority = 1e9f;
 // position, corrected to the panorama's exposure, weighted by the lens'
 // blendWeight at the full-size position (times kIncludePriority inside an
 // include mask).
-void drawLensRows(const DrawJob& job, int rowFrom, int rowTo, const ViewRays& view,
-                  float* accumulator);
+// `cells` and `firstRow` as for drawPinholeRows.
+void drawLensRows(const DrawJob& job, int rowFrom, int rowTo, const ViewRays& view, float* cells,
+                  int firstRow);
+
+// Turns `count` accumulator cells into 8-bit pixels (three bytes each): every
+// channel sum divided by the weight sum, plus `rounding` (0 truncates, 0.5
+// rounds), truncated toward zero and saturated to 0 ... 255.
+void finishPixels(const float* cells, int count, float rounding, std::uint8_t* pixels);
+
+// Whether the vector lanes are used where the processor has them (the
+// default); the views are the same either way. For tests and benchmarks.
+void setVectorLanes(bool enabled);
+// True when the processor has the vector lanes and they are enabled.
+bool vectorLanesInUse();

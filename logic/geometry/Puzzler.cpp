@@ -5,10 +5,6 @@
 #include <cstdint>
 #include <stdexcept>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <opencv2/imgcodecs.hpp>
 
 #include "base/ParallelFor.h"
@@ -31,6 +27,15 @@ constexpr float kLensAccumulatorStart = 1e-20f;
 
 // Largest side of a lens panorama's weight image.
 constexpr int kLensWeightImageSize = 1024;
+
+// Pixels of one accumulator band (16 bytes each).
+constexpr int kBandPixels = 1 << 14;
+
+// Current images of at most this many pixels read their weights from a
+// table of their own size (a preview's table stays in the cache, the
+// full-size map does not); at most kPixelWeightsKept such tables are kept.
+constexpr long kMaxPixelWeights = 1L << 18;
+constexpr std::size_t kPixelWeightsKept = 16;
 
 // Each thread of an assembly draws at least this many view pixels.
 constexpr long kMinPixelsPerThread = 1L << 15;
@@ -177,6 +182,38 @@ void Puzzler::saveWeightMap() const {
   cv::imwrite("LUT.jpg", grey);
 }
 
+std::shared_ptr<const std::vector<float>> Puzzler::pixelWeights(const Picture& photo, int width,
+                                                                int height) {
+  if (static_cast<long>(width) * height > kMaxPixelWeights) {
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> lock(pixelWeightsMutex_);
+  for (const PixelWeights& entry : pixelWeights_) {
+    if (entry.width == width && entry.height == height && entry.fullWidth == photo.fullWidth &&
+        entry.fullHeight == photo.fullHeight && entry.scaleX == photo.scaleX &&
+        entry.scaleY == photo.scaleY) {
+      return entry.weights;
+    }
+  }
+  std::vector<int> columns;
+  std::vector<int> rows;
+  buildAxisTable(width, 1.0 / photo.scaleX, photo.fullWidth, w0, w0 / 2, 1, &columns);
+  buildAxisTable(height, 1.0 / photo.scaleY, photo.fullHeight, h0, h0 / 2, weightColumns_, &rows);
+  auto weights = std::make_shared<std::vector<float>>(static_cast<std::size_t>(width) * height);
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) {
+      (*weights)[static_cast<std::size_t>(row) * width + column] =
+          weightMap[rows[row] + columns[column]];
+    }
+  }
+  if (pixelWeights_.size() >= kPixelWeightsKept) {
+    pixelWeights_.clear();  // the jobs that use them hold their own reference
+  }
+  pixelWeights_.push_back(
+      {width, height, photo.fullWidth, photo.fullHeight, photo.scaleX, photo.scaleY, weights});
+  return weights;
+}
+
 void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view,
                              double azimuth, double altitude, double fv) {
   if (view == nullptr || viewWidth <= 0 || viewHeight <= 0) {
@@ -267,10 +304,13 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       coefficients(job.camera, viewAxes, &job);
       job.columnFrom = columnMin;
       job.columnTo = columnMax;
-      buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, w0 / 2, 1,
-                     &job.weightColumn);
-      buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, h0 / 2, weightColumns_,
-                     &job.weightRow);
+      job.pixelWeights = pixelWeights(*photo, width, height);
+      if (!job.pixelWeights) {
+        buildAxisTable(width, 1.0 / photo->scaleX, photo->fullWidth, w0, w0 / 2, 1,
+                       &job.weightColumn);
+        buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, h0 / 2,
+                       weightColumns_, &job.weightRow);
+      }
       job.weights = weightMap.data();
       // The box is inclusive on both ends: its last row is drawn as well.
       job.rowFrom = rowMin;
@@ -279,53 +319,45 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     jobs.push_back(std::move(job));
   }
 
-  // The accumulator's memory is kept between assemblies: allocating (and
-  // faulting in) megabytes for every view cost more than filling them.
+  // The view is summed band by band: each thread keeps a few rows of cells
+  // (a quarter megabyte) that stay in its cache while every photograph adds
+  // to them, and are finished into pixels before the next rows. The bands'
+  // memory is kept between assemblies.
   std::lock_guard<std::mutex> assembling(accumulatorMutex_);
-  accumulator_.resize(4 * static_cast<std::size_t>(viewWidth) * viewHeight);
-  float* const accumulator = accumulator_.data();
+  const int bandRows = std::max(1, kBandPixels / viewWidth);
+  const std::size_t bandFloats = 4 * static_cast<std::size_t>(bandRows) * viewWidth;
+  bandCells_.resize(std::max<std::size_t>(
+      {bandCells_.size(), std::size_t{kMaxParallelThreads}, std::size_t{maxThreads}}));
 
   const ViewRays rays{viewWidth, halfViewWidth, halfViewHeight, fv};
   const float start = lensSession ? kLensAccumulatorStart : kAccumulatorStart;
   // Lens panoramas round to the nearest level, so that a pixel seen by one
   // photograph shows its value; the description's truncate as they always did.
   const float rounding = lensSession ? 0.5f : 0.0f;
-  auto drawBand = [&](int from, int to) {
-    std::fill(accumulator + 4 * static_cast<std::size_t>(from) * viewWidth,
-              accumulator + 4 * static_cast<std::size_t>(to) * viewWidth, start);
-    for (const DrawJob& job : jobs) {
-      const int rowFrom = std::max(job.rowFrom, from);
-      const int rowTo = std::min(job.rowTo, to);
-      if (rowFrom >= rowTo) {
-        continue;
-      }
-      if (job.general) {
-        drawLensRows(job, rowFrom, rowTo, rays, accumulator);
-      } else {
-        drawPinholeRows(job, rowFrom, rowTo, rays, accumulator);
-      }
+  auto drawRows = [&](int from, int to, unsigned worker) {
+    std::vector<float>& band = bandCells_[worker];
+    if (band.size() < bandFloats) {
+      band.resize(bandFloats);
     }
-    for (int row = from; row < to; ++row) {
-      const float* cell = accumulator + 4 * static_cast<std::size_t>(row) * viewWidth;
-      std::uint8_t* pixel = out.ptr<std::uint8_t>(row);
-      for (int column = 0; column < viewWidth; ++column, cell += 4, pixel += 3) {
-#if defined(__SSE2__)
-        // One division for the three channel sums (lane by lane, as
-        // scalar), truncated toward zero and saturated to 0 ... 255.
-        const __m128 sums = _mm_loadu_ps(cell);
-        const __m128i values = _mm_cvttps_epi32(
-            _mm_add_ps(_mm_div_ps(sums, _mm_set1_ps(cell[3])), _mm_set1_ps(rounding)));
-        alignas(16) int lanes[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), values);
-        for (int i = 0; i < 3; ++i) {
-          pixel[i] = static_cast<std::uint8_t>(std::clamp(lanes[i], 0, 255));
+    float* const cells = band.data();
+    for (int first = from; first < to; first += bandRows) {
+      const int last = std::min(to, first + bandRows);
+      std::fill(cells, cells + 4 * static_cast<std::size_t>(last - first) * viewWidth, start);
+      for (const DrawJob& job : jobs) {
+        const int rowFrom = std::max(job.rowFrom, first);
+        const int rowTo = std::min(job.rowTo, last);
+        if (rowFrom >= rowTo) {
+          continue;
         }
-#else
-        for (int i = 0; i < 3; ++i) {
-          const int value = static_cast<int>(cell[i] / cell[3] + rounding);
-          pixel[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        if (job.general) {
+          drawLensRows(job, rowFrom, rowTo, rays, cells, first);
+        } else {
+          drawPinholeRows(job, rowFrom, rowTo, rays, cells, first);
         }
-#endif
+      }
+      for (int row = first; row < last; ++row) {
+        finishPixels(cells + 4 * static_cast<std::size_t>(row - first) * viewWidth, viewWidth,
+                     rounding, out.ptr<std::uint8_t>(row));
       }
     }
   };
@@ -333,6 +365,6 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   // Bands of rows over the cores; a view smaller than two bands' worth of
   // pixels per thread is drawn on the calling thread alone.
   const int minRows = static_cast<int>(std::max(1L, kMinPixelsPerThread / viewWidth));
-  parallelRows(viewHeight, drawBand, maxThreads, minRows);
+  parallelRowsByWorker(viewHeight, drawRows, maxThreads, minRows);
   releaseAll();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -61,6 +62,25 @@ class Puzzler {
  private:
   int weightColumns_ = 0;  // stored columns and rows of weightMap
   int weightRows_ = 0;
-  std::mutex accumulatorMutex_;
-  std::vector<float> accumulator_;  // four sums per view pixel, one assembly at a time
+  // The weight of every pixel of a current image of width x height pixels
+  // of `photo` (exactly the full-size map's entry the axis tables pick), kept
+  // for photographs of the same size and scale; nullptr for large images,
+  // which read the map through their axis tables.
+  std::shared_ptr<const std::vector<float>> pixelWeights(const Picture& photo, int width,
+                                                         int height);
+
+  struct PixelWeights {
+    int width;
+    int height;
+    int fullWidth;
+    int fullHeight;
+    double scaleX;
+    double scaleY;
+    std::shared_ptr<const std::vector<float>> weights;
+  };
+  std::mutex pixelWeightsMutex_;
+  std::vector<PixelWeights> pixelWeights_;
+  std::mutex accumulatorMutex_;  // one assembly at a time uses the bands
+  // Per drawing thread: four sums per pixel for a band of view rows.
+  std::vector<std::vector<float>> bandCells_;
 };

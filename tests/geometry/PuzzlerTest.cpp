@@ -9,6 +9,7 @@
 #include "camera/CamData.h"
 #include "geometry/APrioriOverlapper.h"
 #include "geometry/GeometryHelpers.h"
+#include "geometry/PhotoDrawing.h"
 #include "geometry/Puzzler.h"
 #include "support/TempDir.h"
 
@@ -317,3 +318,58 @@ TEST(PuzzlerTest, PanoramaWithoutPictureZeroIsRefused) {
 }
 
 }  // namespace
+
+// The vector lanes must give the very bytes of the one-pixel code: view
+// widths with every remainder of four (a job's last lanes), boxes that start
+// at odd columns, a small photograph (read through its own weight table) and
+// a large one (read through the map's axis tables), one scaled down.
+TEST(PuzzlerTest, VectorLanesGiveTheOnePixelCodesViews) {
+  TempDir dir;
+  cv::RNG rng(11);
+  std::vector<std::unique_ptr<Picture>> pictures;
+  const cv::Size sizes[3] = {{200, 120}, {640, 480}, {150, 90}};
+  for (int id = 0; id < 3; ++id) {
+    cv::Mat image(sizes[id], CV_8UC3);
+    rng.fill(image, cv::RNG::UNIFORM, 0, 256);
+    const double pitch = 40.0 / sizes[id].width;
+    // The third photograph is a third of its full size.
+    pictures.push_back(memoryPhoto(id, image, 20.0, pitch, kPi / 2 + 0.07 * (id - 1), 0.11 * id,
+                                   id == 2 ? 450 : 0, id == 2 ? 270 : 0));
+  }
+  auto panorama = panoramaOf(std::move(pictures));
+  Puzzler puzzler("gaussMittel", panorama.get());
+  for (const int width : {97, 98, 99, 100, 333}) {
+    CamData camera = cameraAt(kPi / 2 + 0.02, 0.1);
+    camera.width = width;
+    camera.height = 61;
+    setVectorLanes(false);
+    auto scalar = assemble(puzzler, *panorama, camera);
+    setVectorLanes(true);
+    auto lanes = assemble(puzzler, *panorama, camera);
+    ASSERT_EQ(scalar->image.size(), lanes->image.size());
+    EXPECT_EQ(cv::norm(scalar->image, lanes->image, cv::NORM_INF), 0.0) << "width " << width;
+    EXPECT_GT(cv::countNonZero(scalar->image.reshape(1) != 1), width * 61) << "width " << width;
+  }
+}
+
+// Finishing cells four at a time saturates and truncates like one at a time,
+// for every count's remainder and for sums far outside 0 ... 255.
+TEST(PuzzlerTest, FinishingCellsInLanesMatchesOneAtATime) {
+  cv::RNG rng(5);
+  std::vector<float> cells(4 * 11);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    cells[i] = i % 4 == 3 ? rng.uniform(1e-4f, 3.0f) : rng.uniform(-50.0f, 900.0f);
+  }
+  cells[0] = 1e30f;  // an overflowing quotient saturates like any other
+  for (const float rounding : {0.0f, 0.5f}) {
+    for (int count = 0; count <= 11; ++count) {
+      std::vector<std::uint8_t> scalar(3 * 11 + 1, 7);
+      std::vector<std::uint8_t> lanes(3 * 11 + 1, 7);
+      setVectorLanes(false);
+      finishPixels(cells.data(), count, rounding, scalar.data());
+      setVectorLanes(true);
+      finishPixels(cells.data(), count, rounding, lanes.data());
+      EXPECT_EQ(scalar, lanes) << "count " << count << " rounding " << rounding;
+    }
+  }
+}
