@@ -107,7 +107,8 @@ TEST_F(RenderViewProject, ProjectOpenedAtTheStartViewShowsTheView) {
   for (const View& view : kViews) {
     TempDir work;
     const std::string what = view.arguments();
-    ToolResult run = render("--panorama " + xml() + " " + what + " --out ours.png --write-pto view.pto");
+    ToolResult run =
+        render("--panorama " + xml() + " " + what + " --out ours.png --write-pto view.pto");
     ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.errors;
     View start = view;
     start.azimuth = 0.0;
