@@ -54,9 +54,9 @@ const char* const kRenderUsage =
     "directory, as the viewer does.\n"
     "Exit codes: 0 done, 2 bad usage (also a --layer the loaded sound data lacks),\n"
     "3 panorama not opened, 4 sound data not loaded (or without any set), 5 image\n"
-    "or project not written, 130 or 143 stopped by SIGINT or SIGTERM (at the next step: the\n"
-    "controller is closed and the log completed). Refusals print the viewer's\n"
-    "message and its reason.\n";
+    "or project not written, 130 or 143 stopped by SIGINT or SIGTERM (at the next\n"
+    "step: the controller is closed and the log completed). Refusals print the\n"
+    "viewer's message and its reason.\n";
 
 namespace {
 
