@@ -165,6 +165,44 @@ Mat3 photoRotation(double yawDegrees, double pitchDegrees, double rollDegrees) {
   return multiply(rz, multiply(rx, multiply(ry, mirror)));
 }
 
+void photoAngles(const Mat3& rotation, double* yawDegrees, double* pitchDegrees,
+                 double* rollDegrees) {
+  // Undoing the mirror leaves N = Rz(roll) Rx(pitch) Ry(-yaw), whose last row
+  // is (-cos p sin(-y), sin p, cos p cos(-y)) and whose middle column is
+  // (-sin r cos p, cos r cos p, sin p).
+  const auto& m = rotation.m;
+  const double n20 = -m[2][0];
+  const double n21 = m[2][1];
+  const double n22 = m[2][2];
+  const double cosPitch = std::hypot(n20, n22);
+  const double pitch = std::atan2(n21, cosPitch);
+  double yaw = 0.0;
+  double roll = 0.0;
+  if (cosPitch > 1e-12) {
+    yaw = std::atan2(n20, n22);
+    roll = std::atan2(-m[0][1], m[1][1]);
+  } else {
+    // N = Rz(roll) Rx(+-90 degrees): its first column is (cos r, sin r, 0).
+    roll = std::atan2(-m[1][0], -m[0][0]);
+  }
+  *yawDegrees = radiansToDegrees(yaw);
+  *pitchDegrees = radiansToDegrees(pitch);
+  *rollDegrees = radiansToDegrees(roll);
+}
+
+Mat3 rotationSeenFrom(const Mat3& photo, const Mat3& view) {
+  // A world direction v is v' = M V v in the turned world (V takes it into
+  // the view's camera frame, M = photoRotation(0, 0, 0) out of the start
+  // view's); the result must take v' to P v, so it is P V^T M.
+  Mat3 viewBack;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) viewBack.m[i][j] = view.m[j][i];
+  }
+  Mat3 mirror;
+  mirror.m[0][0] = -1.0;
+  return multiply(photo, multiply(viewBack, mirror));
+}
+
 bool prepareLens(const Lens& lens, LensModel* model, std::string* error) {
   if (lens.width <= 0 || lens.height <= 0) {
     return fail(error, "picture size " + std::to_string(lens.width) + " x " +

@@ -99,6 +99,20 @@ struct Mat3 {
 // times a mirror), so its transpose takes the camera frame back.
 Mat3 photoRotation(double yawDegrees, double pitchDegrees, double rollDegrees);
 
+// The inverse of photoRotation: yaw, pitch and roll in degrees with
+// photoRotation(*yaw, *pitch, *roll) equal to `rotation` (a matrix of that
+// form: a rotation times the mirror), yaw and roll in [-180, 180], pitch in
+// [-90, 90]. Looking straight up or down (pitch +-90), where yaw and roll
+// turn about the same axis, the yaw is 0 and the roll takes the whole turn.
+void photoAngles(const Mat3& rotation, double* yawDegrees, double* pitchDegrees,
+                 double* rollDegrees);
+
+// The orientation of a photograph (world to camera frame, as photoRotation)
+// in a world turned so that the camera `view` (the same kind of matrix)
+// becomes the start view: photoAngles of the result are the photograph's yaw,
+// pitch and roll as seen from `view`, whose own are all 0.
+Mat3 rotationSeenFrom(const Mat3& photo, const Mat3& view);
+
 // rotation * v: a world direction in the camera frame (lengths kept).
 inline Vec3 worldToCamera(const Mat3& rotation, const Vec3& v) {
   const auto& m = rotation.m;

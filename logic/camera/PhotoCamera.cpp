@@ -7,6 +7,17 @@ CameraAxes cameraAxes(double altitude, double azimuth) {
   return {frame.r, -1.0 * frame.u, frame.d};
 }
 
+Mat3 cameraRotation(const CameraAxes& axes) {
+  const Vec3 rows[3] = {axes.right, -1.0 * axes.down, axes.forward};
+  Mat3 rotation;
+  for (int i = 0; i < 3; ++i) {
+    rotation.m[i][0] = rows[i].x;
+    rotation.m[i][1] = rows[i].y;
+    rotation.m[i][2] = rows[i].z;
+  }
+  return rotation;
+}
+
 PhotoCamera PhotoCamera::pinhole(double altitude, double azimuth, double focalPixels, int width,
                                  int height) {
   const ViewFrame frame = viewFrame(altitude, azimuth, 0.0, 0.0, 0.0);

@@ -15,6 +15,12 @@ struct CameraAxes {
 
 CameraAxes cameraAxes(double altitude, double azimuth);
 
+// The matrix that takes a world direction into the frame of a camera with
+// these axes, x towards the image's right, y towards its top, z forward:
+// the kind of matrix photoRotation makes (a pinhole at (altitude, azimuth)
+// gives photoRotation(-azimuth, altitude - pi/2, 0), angles in degrees).
+Mat3 cameraRotation(const CameraAxes& axes);
+
 // How a photograph (or a view) turns a direction into a position in its
 // current image, and back. Every place that maps between directions and a
 // photograph's pixels goes through this type: the view assembly, the sound

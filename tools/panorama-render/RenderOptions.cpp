@@ -13,7 +13,7 @@
 const char* const kRenderUsage =
     "usage: panorama-render [--panorama FILE.xml] [--sound DIR] [--layer N] [--alpha A]\n"
     "                       [--width W] [--height H] [--f MM] [--azimuth DEG] [--altitude DEG]\n"
-    "                       [--threshold T] [--legend] [--marker]\n"
+    "                       [--threshold T] [--legend] [--marker] [--write-pto FILE.pto]\n"
     "                       (--out IMAGE | --bench N | --peak | --bench-sound N)\n"
     "\n"
     "Renders one view of a panorama, with an optional sound layer, exactly as the viewer\n"
@@ -34,6 +34,11 @@ const char* const kRenderUsage =
     "                       name, read back, then renamed: never left half-written)\n"
     "  --bench N            time opening, N quick views half a degree apart and one\n"
     "                       refinement; print one JSON object\n"
+    "  --write-pto FILE.pto also write a stitcher project of the view (with --out) or of\n"
+    "                       the view refined last (with --bench): a rectilinear \"p\" line\n"
+    "                       of the view's size and horizontal field of view, every\n"
+    "                       photograph (absolute path) with its yaw, pitch and roll\n"
+    "                       relative to the view (XML descriptions only)\n"
     "  --threshold T        do not draw sound cells below T, 0..1 (needs --sound)\n"
     "  --legend             draw the colour scale into the image's bottom-right corner\n"
     "  --marker             mark the shown set's loudest direction with a ring\n"
@@ -49,9 +54,9 @@ const char* const kRenderUsage =
     "directory, as the viewer does.\n"
     "Exit codes: 0 done, 2 bad usage (also a --layer the loaded sound data lacks),\n"
     "3 panorama not opened, 4 sound data not loaded (or without any set), 5 image\n"
-    "not written, 130 or 143 stopped by SIGINT or SIGTERM (at the next step: the\n"
-    "controller is closed and the log completed). Refusals print the viewer's\n"
-    "message and its reason.\n";
+    "or project not written, 130 or 143 stopped by SIGINT or SIGTERM (at the next\n"
+    "step: the controller is closed and the log completed). Refusals print the\n"
+    "viewer's message and its reason.\n";
 
 namespace {
 
@@ -98,6 +103,9 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
       o->sound = value;
     } else if (arg == "--out") {
       o->out = value;
+    } else if (arg == "--write-pto") {
+      o->writePto = value;
+      ok = !o->writePto.empty();
     } else if (arg == "--layer") {
       ok = parseInt(value, 0, 1000000, &o->layer);
     } else if (arg == "--alpha") {
@@ -156,6 +164,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
   }
   if (o->bench >= 0 && o->panorama.empty()) {
     *error = "--bench needs --panorama";
+    return false;
+  }
+  if (!o->writePto.empty() && (o->panorama.empty() || (o->out.empty() && o->bench < 0))) {
+    *error = "--write-pto needs --panorama and --out or --bench";
     return false;
   }
   if (!o->out.empty() && o->panorama.empty() && o->sound.empty()) {

@@ -15,6 +15,9 @@ struct RenderOptions {
   double altitude = 90.0;
   std::string out;
   int bench = -1;  // negative: no benchmark
+  // A stitcher project of the view rendered (--out) or refined last
+  // (--bench); empty: none.
+  std::string writePto;
   // The sound map: cells below `threshold` (0 ... 1; negative: not given)
   // are not drawn; the legend and the peak marker are drawn into the image.
   double threshold = -1.0;

@@ -20,6 +20,7 @@
 #include "RenderOptions.h"
 #include "SoundBench.h"
 #include "StopSignals.h"
+#include "ViewProject.h"
 #include "controller/Navigation.h"
 #include "controller/PanController.h"
 #include "panorama/PicManager.h"
@@ -166,6 +167,15 @@ int main(int argc, char** argv) {
     std::string reason;
     if (!writeImageChecked(window.lastImage(), options.out, &reason)) {
       std::cerr << "panorama-render: could not write " << options.out << ": " << reason << "\n";
+      exitCode = 5;
+    }
+  }
+  // The view the controller shows now: the one rendered or refined last.
+  if (exitCode == 0 && !stopped() && !options.writePto.empty() && controller.panorama()) {
+    std::string reason;
+    if (!writeViewProject(options.writePto, controller.camera(), *controller.panorama(), &reason)) {
+      std::cerr << "panorama-render: could not write " << options.writePto << ": " << reason
+                << "\n";
       exitCode = 5;
     }
   }

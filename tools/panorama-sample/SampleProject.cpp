@@ -46,10 +46,13 @@ std::array<std::uint8_t, 256> exposureTone(double eev) {
   return tone;
 }
 
-std::string projectText(const std::vector<ProjectPhoto>& photos) {
-  std::string text = "# stitcher project of a sample scene (panorama-sample)\n";
-  text += "p f2 w4000 h2000 v360 E0 R0 n\"TIFF_m c:LZW\"\n";
-  text += "m i0\n\n";
+const char* const kSampleProjectHead =
+    "# stitcher project of a sample scene (panorama-sample)\n"
+    "p f2 w4000 h2000 v360 E0 R0 n\"TIFF_m c:LZW\"\n"
+    "m i0\n\n";
+
+std::string projectText(const std::vector<ProjectPhoto>& photos, const std::string& head) {
+  std::string text = head;
   for (const ProjectPhoto& photo : photos) {
     const Lens& l = photo.lens;
     text += "#-hugin  cropFactor=1\n";

@@ -33,10 +33,16 @@ struct ProjectPhoto {
 // `eev`: 255 g(g^-1(v / 255) 2^-eev), g the sRGB curve, rounded.
 std::array<std::uint8_t, 256> exposureTone(double eev);
 
-// The project text: a "p" line, for every photograph a "#-hugin" and an "i"
-// line (all tokens the stitcher writes, numbers with "." and 17 digits) and
-// its masks as "k" lines.
-std::string projectText(const std::vector<ProjectPhoto>& photos);
+// The lines before a sample project's photographs: a comment, a "p" line
+// for an equirectangular picture of the whole sphere and an "m" line.
+extern const char* const kSampleProjectHead;
+
+// The project text: `head` (the "p" line and whatever goes before the
+// photographs), for every photograph a "#-hugin" and an "i" line (all tokens
+// the stitcher writes, numbers with "." and 17 digits) and its masks as "k"
+// lines.
+std::string projectText(const std::vector<ProjectPhoto>& photos,
+                        const std::string& head = kSampleProjectHead);
 
 // The photograph `photo` shows of `scene`; false with a reason when its lens
 // is unusable.
