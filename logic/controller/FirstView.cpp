@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "base/Constants.h"
+#include "camera/GeneralCamera.h"
+#include "camera/PhotoCamera.h"
 #include "panorama/Picture.h"
 
 namespace {
@@ -39,12 +41,25 @@ double overlapReachOf(const CamData& camera, const Picture& photo) {
   return view + std::max(sensor, pixels) + kMarginRadians;
 }
 
+double lensReachOf(const CamData& camera, const GeneralCamera& photo) {
+  return halfDiagonal(camera.sensorWidth, camera.sensorHeight, camera.f) +
+         coverageRadius(photo.lens) + kMarginRadians;
+}
+
 std::vector<Picture*> keepDecodesForView(const CamData& camera,
                                          const std::vector<std::unique_ptr<Picture>>& pictures,
                                          int maxKept) {
+  const Vec3 viewAxis = cameraAxes(camera.altitude, camera.azimuth).forward;
   std::vector<std::pair<double, Picture*>> near;
   for (const auto& picture : pictures) {
-    if (!picture || picture->camera || picture->id < 0) {
+    if (!picture || picture->id < 0) {
+      continue;
+    }
+    if (picture->camera) {
+      const double angle = std::acos(std::clamp(dot(viewAxis, picture->camera->axis), -1.0, 1.0));
+      if (angle <= lensReachOf(camera, *picture->camera)) {
+        near.emplace_back(angle, picture.get());
+      }
       continue;
     }
     const double angle =

@@ -6,6 +6,7 @@
 #include "camera/CamData.h"
 
 class Picture;
+struct GeneralCamera;
 
 // Choosing the photographs whose full-size decode at the open is kept for
 // the first refinement, which follows the open at once: those are then read
@@ -17,9 +18,14 @@ class Picture;
 // a half diagonal of 90 degrees.
 double overlapReachOf(const CamData& camera, const Picture& photo);
 
-// Sets keepFullDecode on at most `maxKept` photographs of the XML
-// description (lens photographs are left alone) whose axis is within
-// overlapReachOf the camera's, the nearest first, and returns them.
+// The same for a lens photograph (of a stitcher project or a 360-degree
+// photograph): the view's half diagonal plus the radius of the cone that
+// holds every direction the photograph sees, plus the margin.
+double lensReachOf(const CamData& camera, const GeneralCamera& photo);
+
+// Sets keepFullDecode on at most `maxKept` photographs whose axis is within
+// overlapReachOf (lensReachOf for lens photographs) the camera's, the
+// nearest first, and returns them.
 std::vector<Picture*> keepDecodesForView(const CamData& camera,
                                          const std::vector<std::unique_ptr<Picture>>& pictures,
                                          int maxKept);

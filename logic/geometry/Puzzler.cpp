@@ -120,14 +120,20 @@ void Puzzler::buildLensWeightImage(const GeneralCamera& camera) {
   weightColumns_ = w0;
   weightRows_ = h0;
   weightMap.assign(static_cast<std::size_t>(w0) * h0, 0.0f);
-  for (int row = 0; row < h0; ++row) {
-    const double y = (row + 0.5) * fullHeight / h0;
-    for (int column = 0; column < w0; ++column) {
-      const double x = (column + 0.5) * fullWidth / w0;
-      weightMap[static_cast<std::size_t>(row) * w0 + column] =
-          static_cast<float>(blendWeight(camera.lens, x, y));
-    }
-  }
+  // Every entry depends on its own position only: rows over the cores.
+  parallelRows(
+      h0,
+      [&](int from, int to) {
+        for (int row = from; row < to; ++row) {
+          const double y = (row + 0.5) * fullHeight / h0;
+          for (int column = 0; column < w0; ++column) {
+            const double x = (column + 0.5) * fullWidth / w0;
+            weightMap[static_cast<std::size_t>(row) * w0 + column] =
+                static_cast<float>(blendWeight(camera.lens, x, y));
+          }
+        }
+      },
+      maxThreads, 16);
 }
 
 void Puzzler::buildWeightMap() {

@@ -86,7 +86,11 @@ double PicLoader::steadyScale(double scale) {
   if (!(scale > 0.0 && scale < 1.0)) {
     return scale;
   }
-  return std::max(scale, std::exp2(std::ceil(8.0 * std::log2(scale) - 1e-9) / 8.0));
+  const double step = std::max(scale, std::exp2(std::ceil(8.0 * std::log2(scale) - 1e-9) / 8.0));
+  // The last step below 1 saves less memory than its resize of the whole
+  // photograph costs time (a 32-megapixel photograph takes longer to resize
+  // than to draw): the photograph is used at full size instead.
+  return step >= kFullSizeStep ? 1.0 : step;
 }
 
 void PicLoader::loadNeededPictures(Picture* view, bool force) {
@@ -149,7 +153,8 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
         record.partner->dropPrefetched();
       }
     }
-  }  if (force) {
+  }
+  if (force) {
     for (Picture* picture : handedOver_) {
       picture->dropPrefetched();
     }

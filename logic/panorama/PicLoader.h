@@ -58,11 +58,13 @@ class PicLoader {
   // fullExtent * viewExtent / photoExtent in 64 bits, truncated, clamped to
   // 0 ... INT_MAX; a photograph extent below 1 counts as 1.
   static int targetExtent(int fullExtent, std::int64_t viewExtent, std::int64_t photoExtent);
-  // A scale below 1 raised to the next step of 2^(1/8) (others are kept):
-  // the scale of a lens photograph, so that views a little apart ask for the
-  // same size instead of resizing or reloading a large photograph for a
-  // pixel or two.
+  // A scale below 1 raised to the next step of 2^(1/8) (others are kept),
+  // and the steps from kFullSizeStep on to 1: the scale of a lens
+  // photograph, so that views a little apart ask for the same size instead
+  // of resizing or reloading a large photograph for a pixel or two.
   static double steadyScale(double scale);
+  // 2^(-1/4), the last step below 1.
+  static constexpr double kFullSizeStep = 0.8408964152537145;
 
   int maxDepth = 3;
   int loadedCount = 0;

@@ -195,3 +195,28 @@ TEST_F(LensSources, Cropped360ShowsItsPartOnly) {
   cv::inRange(controller->displayImage(), cv::Scalar(1, 1, 1), cv::Scalar(1, 1, 1), background);
   EXPECT_EQ(cv::countNonZero(background), 320 * 240 - covered);
 }
+
+// Opening refines the first view at once; the photographs that view shows
+// keep their decode from building the previews, so that opening reads each
+// lens photograph's file once, as it does for the XML description's.
+TEST_F(LensSources, OpeningReadsEachLensPhotographOnce) {
+  EquirectCrop whole;
+  whole.fullWidth = 1440;
+  std::string error;
+  ASSERT_TRUE(writeEquirect(dir.file("sphere.jpg"), smoothScene(), whole, 97, &error)) << error;
+  ASSERT_EQ(controller->openPanorama(dir.file("sphere.jpg").c_str()), 0);
+  const Picture* sphere = controller->panorama()->findById(0);
+  ASSERT_NE(sphere, nullptr);
+  EXPECT_FALSE(sphere->previewIsCurrent()) << "the first view shows the photograph beyond its preview";
+  EXPECT_EQ(sphere->fileReads, 1);
+
+  const std::vector<ProjectPhoto> photos = projectPhotos();
+  const std::string project = writeProjectFile(photos, photos, "lenses.pto");
+  ASSERT_EQ(controller->openPanorama(project.c_str()), 0);
+  int enlarged = 0;
+  for (const auto& picture : controller->panorama()->pictures) {
+    EXPECT_EQ(picture->fileReads, 1) << "photograph " << picture->id;
+    enlarged += picture->previewIsCurrent() ? 0 : 1;
+  }
+  EXPECT_GT(enlarged, 0);
+}

@@ -39,12 +39,13 @@ TEST_F(PicLoaderScale, TargetWidthIsTheTruncatedQuotientOfTheBoxes) {
 
 // A lens photograph gets one scale for both axes, the larger the view asks
 // for, in steps of 2^(1/8): views a little apart ask for the same size, never
-// less than they need.
+// less than they need; from the last step below 1 on, the full size.
 TEST_F(PicLoaderScale, LensPhotographsAskForScalesInSteps) {
   struct Case { double scale, steady; };
   for (const Case c : {Case{0.7, 0.7071067811865476}, Case{0.69, 0.7071067811865476},
                        Case{0.7071067811865476, 0.7071067811865476}, Case{0.71, 0.7711054127039704},
-                       Case{0.999, 1.0}, Case{1.0, 1.0}, Case{1.7, 1.7}, Case{0.0, 0.0}}) {
+                       Case{0.8, 1.0}, Case{0.8408964152537145, 1.0}, Case{0.999, 1.0},
+                       Case{1.0, 1.0}, Case{1.7, 1.7}, Case{0.0, 0.0}}) {
     EXPECT_NEAR(PicLoader::steadyScale(c.scale), c.steady, 1e-12) << c.scale;
   }
   Lens lens;
