@@ -104,15 +104,20 @@ void ViewPipeline::initDspImgData() {
   blendValid_ = false;
 }
 
-void ViewPipeline::beginView(const char* status, const char* releaseLog,
-                             std::unique_ptr<Picture>* slot) {
+CamData ViewPipeline::beginView(const char* status, const char* releaseLog,
+                                std::unique_ptr<Picture>* slot) {
   ++state_->recalcRuns;
   listener_->setStatusText(status);
   state_->locked = true;
+  cv::Mat spare;
   if (*slot) {
     logger_->log(releaseLog);
+    spare = (*slot)->image;
     slot->reset();
   }
+  const CamData camera = state_->camera();
+  *slot = Picture::forCamera(camera, std::move(spare));
+  return camera;
 }
 
 void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
@@ -121,11 +126,10 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
   if (panorama == nullptr) {
     return;
   }
-  beginView(refinement ? "Recalculate panorama image (refinement)" : "Recalculate panorama image",
-            "PanController::recalculatePanImage delete old outPicture", &outPicture_);
+  const CamData cam =
+      beginView(refinement ? "Recalculate panorama image (refinement)" : "Recalculate panorama image",
+                "PanController::recalculatePanImage delete old outPicture", &outPicture_);
   ClearOnExit unlockOnFailure(state_->locked);
-  const CamData cam = state_->camera();
-  outPicture_ = Picture::forCamera(cam);
   cv::Mat outImage = outPicture_->acquireImage();
 
   logger_->log("PanController::recalculatePanImage get overlapped images");
@@ -256,11 +260,10 @@ void ViewPipeline::recalculateSndImage() {
     state_->soundImageOutdated = true;
     return;
   }
-  beginView("Recalculate sound-image", "PanController::recalculateSndImage delete old sndPicture",
-            &sndPicture_);
+  const CamData cam =
+      beginView("Recalculate sound-image",
+                "PanController::recalculateSndImage delete old sndPicture", &sndPicture_);
   ClearOnExit unlockOnFailure(state_->locked);
-  const CamData cam = state_->camera();
-  sndPicture_ = Picture::forCamera(cam);
   logger_->log("PanController::recalculateSndImage start soundPicture calculation");
   computeSoundImage(sndPicture_.get(), *sound, state_->soundLayer, &soundValues_);
   state_->soundImageOutdated = false;

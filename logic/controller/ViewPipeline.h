@@ -6,6 +6,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "camera/CamData.h"
 #include "controller/FreeThreads.h"
 
 class Logger;
@@ -62,9 +63,10 @@ class ViewPipeline {
 
  private:
   // The steps every recalculation starts with: the status text, `locked`,
-  // and a new view picture for the camera in *slot (the old one released
-  // with `releaseLog` in the log).
-  void beginView(const char* status, const char* releaseLog, std::unique_ptr<Picture>* slot);
+  // and a new view picture for the camera, which is returned, in *slot (the
+  // old one released with `releaseLog` in the log, its image handed on to
+  // the new one).
+  CamData beginView(const char* status, const char* releaseLog, std::unique_ptr<Picture>* slot);
   void startFreeThread();
 
   gui* listener_;

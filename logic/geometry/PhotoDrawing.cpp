@@ -120,6 +120,9 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
   const int* weightColumn = s.weightColumn.data();
   const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
   const long width = s.image.cols;
+  const __m256 ones = _mm256_set1_ps(1.0f);
+  const __m256i firstPair = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+  const __m256i secondPair = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
   alignas(16) int columns[4];
   alignas(16) int rows[4];
   for (int y = rowFrom; y < rowTo; ++y) {
@@ -155,6 +158,45 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
       float* cell = rowCells + 4 * static_cast<long>(x);
       _mm_store_si128(reinterpret_cast<__m128i*>(columns), columnIndex);
       _mm_store_si128(reinterpret_cast<__m128i*>(rows), rowIndex);
+      if (remaining >= 4) {
+        // All four cells belong to the job's row: no branch per lane. A lane
+        // the photograph does not see reads the first pixel and adds it with
+        // weight 0, which leaves its sums exactly as they are. Each pixel is
+        // read as four bytes (blue, green, red and one of the next pixel,
+        // which exists: the last column is never sampled); the fourth lane
+        // becomes 1.
+        const auto pixelOf = [&](int i) {
+          const bool on = ((lanes >> i) & 1) != 0;
+          const int r = on ? rows[i] : 0;
+          const int c = on ? columns[i] : 0;
+          int value;
+          std::memcpy(&value, image + r * step + 3 * static_cast<std::size_t>(c), 4);
+          return value;
+        };
+        const auto weightOf = [&](int i) {
+          const bool on = ((lanes >> i) & 1) != 0;
+          const int r = on ? rows[i] : 0;
+          const int c = on ? columns[i] : 0;
+          const float weight = pixelWeights != nullptr
+                                   ? pixelWeights[static_cast<long>(r) * width + c]
+                                   : s.weights[weightRow[r] + weightColumn[c]];
+          return on ? weight : 0.0f;
+        };
+        const __m128i bytes = _mm_setr_epi32(pixelOf(0), pixelOf(1), pixelOf(2), pixelOf(3));
+        const __m256 first =
+            _mm256_blend_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)), ones, 0x88);
+        const __m256 second = _mm256_blend_ps(
+            _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))), ones, 0x88);
+        const __m256 weightLanes = _mm256_castps128_ps256(
+            _mm_setr_ps(weightOf(0), weightOf(1), weightOf(2), weightOf(3)));
+        const __m256 firstWeights = _mm256_permutevar8x32_ps(weightLanes, firstPair);
+        const __m256 secondWeights = _mm256_permutevar8x32_ps(weightLanes, secondPair);
+        _mm256_storeu_ps(cell, _mm256_add_ps(_mm256_loadu_ps(cell),
+                                             _mm256_mul_ps(first, firstWeights)));
+        _mm256_storeu_ps(cell + 8, _mm256_add_ps(_mm256_loadu_ps(cell + 8),
+                                                 _mm256_mul_ps(second, secondWeights)));
+        continue;
+      }
       do {
         const int i = __builtin_ctz(static_cast<unsigned>(lanes));
         lanes &= lanes - 1;

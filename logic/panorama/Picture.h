@@ -54,7 +54,11 @@ class Picture {
 
   // The view picture of a camera: id -1, the camera's pixel size, focal
   // length, sensor and direction; pixelPitch = basePitch = sensorWidth / width.
-  static std::unique_ptr<Picture> forCamera(const CamData& camera);
+  // Its image is black. When `spare` (typically the previous view's image)
+  // has the camera's size and 8-bit three-channel pixels and nothing else
+  // holds it, it is cleared and becomes that image, which saves allocating
+  // and faulting in megabytes for every view.
+  static std::unique_ptr<Picture> forCamera(const CamData& camera, cv::Mat spare = cv::Mat());
 
   void setPitch(double pitch);
   // Takes the file path and builds the preview from the file, which becomes

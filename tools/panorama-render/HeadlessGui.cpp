@@ -1,9 +1,13 @@
 #include "HeadlessGui.h"
 
 void HeadlessGui::drawImage(const cv::Mat& image) {
-  cv::Mat copy = image.clone();
   std::lock_guard<std::mutex> lock(mutex_);
-  last_ = copy;
+  if (last_.u != nullptr && last_.u->refcount == 1 && last_.size() == image.size() &&
+      last_.type() == image.type()) {
+    image.copyTo(last_);  // nobody else holds the last image: its memory is reused
+  } else {
+    last_ = image.clone();
+  }
   ++draws_;
 }
 
