@@ -4,12 +4,14 @@
 #include <cstdio>
 
 #include "CommandLine.h"
+#include "base/ImageMemory.h"
 #include "OpenRequest.h"
 #include "SignalWatcher.h"
 #include "StartController.h"
 #include "viewer.h"
 
 int main(int argc, char* argv[]) {
+  tuneMemoryForImages();  // before Qt or the viewer start a thread
   // --help and --version answer before Qt looks for a display.
   QStringList raw;
   for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Constants.h"
+#include "base/ImageMemory.h"
 #include "base/TextFormat.h"
 #include "HeadlessGui.h"
 #include "Percentile.h"
@@ -69,6 +70,7 @@ double peakRssMb() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tuneMemoryForImages();  // as the viewer does
   // Before any thread exists: SIGINT and SIGTERM then only ask for a stop,
   // which the steps below look at; the controller is closed as usual.
   StopSignals stopSignals;
