@@ -260,9 +260,8 @@ void ViewPipeline::recalculateSndImage() {
     state_->soundImageOutdated = true;
     return;
   }
-  const CamData cam =
-      beginView("Recalculate sound-image",
-                "PanController::recalculateSndImage delete old sndPicture", &sndPicture_);
+  beginView("Recalculate sound-image", "PanController::recalculateSndImage delete old sndPicture",
+            &sndPicture_);
   ClearOnExit unlockOnFailure(state_->locked);
   logger_->log("PanController::recalculateSndImage start soundPicture calculation");
   computeSoundImage(sndPicture_.get(), *sound, state_->soundLayer, &soundValues_);

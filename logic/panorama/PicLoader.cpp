@@ -211,7 +211,8 @@ void PicLoader::load(Picture* picture, int targetWidth, int targetHeight) {
     std::snprintf(text, sizeof text, "PicLoader::load ID: %d, requested scale NOT done",
                   picture->id);
   }
-  logLine(text);  logReadProblem(picture);
+  logLine(text);
+  logReadProblem(picture);
 }
 
 void PicLoader::logReadProblem(Picture* picture) {
