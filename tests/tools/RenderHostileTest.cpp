@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,54 +11,18 @@
 #include <string>
 
 #include "SampleWriter.h"
+#include "RenderRun.h"
 #include "support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolResult {
-  int exitCode;
-  std::string errors;
-};
-
-// Runs panorama-render with `arguments` in the working directory, after the
-// shell commands `setup` (limits for this one run), killed after 60 s.
-ToolResult render(const std::string& arguments, const std::string& setup = "") {
-  const char* bin = std::getenv("PANO_BIN_DIR");
-  const std::string program = std::string(bin ? bin : ".") + "/panorama-render";
-  const std::string command = "bash -c '" + setup + " timeout 60 " + program + " " + arguments +
-                              "' > stdout.txt 2> stderr.txt";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile("stderr.txt")};
-}
-
 void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-class RenderHostile : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) return;
-    sample_ = new TempDir;
-    std::string error;
-    ASSERT_TRUE(writeSmallSample(sample_->file("pano"), &error)) << error;
-  }
-  static void TearDownTestSuite() {
-    delete sample_;
-    sample_ = nullptr;
-  }
-  void SetUp() override {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) GTEST_SKIP() << "PANO_BIN_DIR not set";
-  }
-  static std::string xml() { return sample_->file("pano/panorama.xml"); }
-  static std::string sound() { return sample_->file("pano/sound"); }
-
-  static TempDir* sample_;
-};
-
-TempDir* RenderHostile::sample_ = nullptr;
+class RenderHostile : public SmallSampleSuite {};
 
 TEST_F(RenderHostile, CamerasThatCannotBeDrawnAreUsageErrors) {
   TempDir work;
@@ -86,7 +49,7 @@ TEST_F(RenderHostile, CamerasThatCannotBeDrawnAreUsageErrors) {
       {"--f 100000", 0, ""},  // 0.02 degrees
   };
   for (const Case& c : cases) {
-    const ToolResult run = render("--sound " + sound() + " --width 64 --height 48 " + c.arguments +
+    const RenderRun run = renderInShell("--sound " + sound() + " --width 64 --height 48 " + c.arguments +
                            " --out view.png");
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.errors;
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
@@ -114,7 +77,7 @@ TEST_F(RenderHostile, LayerTheLoadedSoundLacksIsAUsageError) {
   };
   for (const Case& c : cases) {
     fs::remove("view.png");
-    const ToolResult run = render(c.arguments + " --width 64 --height 48 --out view.png");
+    const RenderRun run = renderInShell(c.arguments + " --width 64 --height 48 --out view.png");
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.errors;
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
     EXPECT_EQ(fs::exists("view.png"), c.exitCode == 0) << c.arguments;
@@ -148,7 +111,7 @@ TEST_F(RenderHostile, RefusalsShowTheViewersMessageWithTheReasonAsASecondParagra
        "kein Tonwert"},
   };
   for (const Case& c : cases) {
-    const ToolResult run = render(c.arguments + " --out view.png");
+    const RenderRun run = renderInShell(c.arguments + " --out view.png");
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.errors;
     EXPECT_EQ(run.errors.rfind(c.text, 0), 0u) << c.arguments << "\n" << run.errors;
   }
@@ -172,7 +135,7 @@ TEST_F(RenderHostile, OutputThatIsNotWrittenWhollyFailsAndLeavesNoFile) {
       {"small.png", "trap \"\" XFSZ; ulimit -f 1;", "could not write small.png", ""},
   };
   for (const Case& c : cases) {
-    const ToolResult run = render("--sound " + sound() + " --width 800 --height 600 --out " + c.out, c.setup);
+    const RenderRun run = renderInShell("--sound " + sound() + " --width 800 --height 600 --out " + c.out, c.setup);
     EXPECT_EQ(run.exitCode, 5) << c.out << "\n" << run.errors;
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.out << "\n" << run.errors;
     if (c.left.empty()) {
@@ -185,7 +148,7 @@ TEST_F(RenderHostile, OutputThatIsNotWrittenWhollyFailsAndLeavesNoFile) {
     EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos)
         << "left behind: " << entry.path();
   }
-  const ToolResult written = render("--sound " + sound() + " --width 80 --height 60 --out fine.bmp");
+  const RenderRun written = renderInShell("--sound " + sound() + " --width 80 --height 60 --out fine.bmp");
   EXPECT_EQ(written.exitCode, 0) << written.errors;
   EXPECT_EQ(fs::file_size("fine.bmp"), 54u + 80 * 60 * 3);
 }

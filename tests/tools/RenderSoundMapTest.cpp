@@ -3,7 +3,6 @@
 // errors of options that need sound data.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,24 +15,10 @@
 #include "sound/SoundData.h"
 #include "sound/SoundPeak.h"
 #include "support/RecordingGui.h"
+#include "RenderRun.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct ToolOutput {
-  int exitCode;
-  std::string out;
-  std::string errors;
-};
-
-ToolOutput render(const std::string& arguments) {
-  const char* bin = std::getenv("PANO_BIN_DIR");
-  const std::string command = std::string(bin ? bin : ".") + "/panorama-render " + arguments +
-                              " > stdout.txt 2> stderr.txt";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile("stdout.txt"),
-          readWholeFile("stderr.txt")};
-}
 
 // The number after "key": in a one-line JSON object; NaN when missing.
 double jsonNumber(const std::string& json, const std::string& key) {
@@ -41,35 +26,14 @@ double jsonNumber(const std::string& json, const std::string& key) {
   return at == std::string::npos ? std::nan("") : std::atof(json.c_str() + at + key.size() + 3);
 }
 
-class RenderSoundMap : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) return;
-    sample_ = new TempDir;
-    std::string error;
-    ASSERT_TRUE(writeSmallSample(sample_->file("pano"), &error)) << error;
-  }
-  static void TearDownTestSuite() {
-    delete sample_;
-    sample_ = nullptr;
-  }
-  void SetUp() override {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) GTEST_SKIP() << "PANO_BIN_DIR not set";
-  }
-  static std::string xml() { return sample_->file("pano/panorama.xml"); }
-  static std::string sound() { return sample_->file("pano/sound"); }
-
-  static TempDir* sample_;
-};
-
-TempDir* RenderSoundMap::sample_ = nullptr;
+class RenderSoundMap : public SmallSampleSuite {};
 
 TEST_F(RenderSoundMap, PeakPrintsTheLoudestDirectionOfTheShownSet) {
   TempDir work;
   SoundData data;
   ASSERT_EQ(data.load(sound().c_str()), 0);
   for (int layer = 0; layer < data.count; ++layer) {
-    const ToolOutput run = render("--sound " + sound() + " --layer " + std::to_string(layer) + " --peak");
+    const RenderRun run = render("--sound " + sound() + " --layer " + std::to_string(layer) + " --peak");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     SoundPeak peak;
     ASSERT_TRUE(findSoundPeak(data, layer, &peak));
@@ -83,7 +47,7 @@ TEST_F(RenderSoundMap, PeakPrintsTheLoudestDirectionOfTheShownSet) {
 
 TEST_F(RenderSoundMap, SoundMapOptionsDrawWhatTheControllerDraws) {
   TempDir work;
-  const ToolOutput run = render("--panorama " + xml() + " --sound " + sound() +
+  const RenderRun run = render("--panorama " + xml() + " --sound " + sound() +
                          " --layer 1 --alpha 0.5 --width 320 --height 240 --azimuth 80"
                          " --threshold 0.3 --legend --marker --out view.png");
   ASSERT_EQ(run.exitCode, 0) << run.errors;
@@ -128,7 +92,7 @@ TEST_F(RenderSoundMap, OptionsThatNeedSoundOrARangeAreUsageErrors) {
       {"--sound " + sound() + " --bench-sound 0", "bad value for --bench-sound"},
   };
   for (const Case& c : cases) {
-    const ToolOutput run = render(c.arguments);
+    const RenderRun run = render(c.arguments);
     EXPECT_EQ(run.exitCode, 2) << c.arguments;
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
     EXPECT_NE(run.errors.find("usage: panorama-render"), std::string::npos) << c.arguments;
@@ -138,7 +102,7 @@ TEST_F(RenderSoundMap, OptionsThatNeedSoundOrARangeAreUsageErrors) {
 
 TEST_F(RenderSoundMap, SoundBenchPrintsOneJsonObject) {
   TempDir work;
-  const ToolOutput run = render("--sound " + sound() + " --alpha 0.5 --bench-sound 20");
+  const RenderRun run = render("--sound " + sound() + " --alpha 0.5 --bench-sound 20");
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   for (const char* key : {"pointer_us_median", "pointer_us_p95", "peak_ms", "cells",
                           "threshold_ms_median", "alpha_ms_median"}) {

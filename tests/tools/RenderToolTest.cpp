@@ -15,46 +15,12 @@
 #include "sound/SoundData.h"
 #include "sound/SoundImage.h"
 #include "support/RecordingGui.h"
+#include "RenderRun.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct ToolRun {
-  int exitCode;
-  std::string errors;
-};
-
-// Runs panorama-render with `arguments` in the working directory.
-ToolRun render(const std::string& arguments) {
-  const char* bin = std::getenv("PANO_BIN_DIR");
-  const std::string command = std::string(bin ? bin : ".") + "/panorama-render " + arguments +
-                              " > stdout.txt 2> stderr.txt";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile("stderr.txt")};
-}
-
-class RenderTool : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) return;
-    sample_ = new TempDir;
-    std::string error;
-    ASSERT_TRUE(writeSmallSample(sample_->file("pano"), &error)) << error;
-  }
-  static void TearDownTestSuite() {
-    delete sample_;
-    sample_ = nullptr;
-  }
-  void SetUp() override {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) GTEST_SKIP() << "PANO_BIN_DIR not set";
-  }
-  static std::string xml() { return sample_->file("pano/panorama.xml"); }
-  static std::string sound() { return sample_->file("pano/sound"); }
-
-  static TempDir* sample_;
-};
-
-TempDir* RenderTool::sample_ = nullptr;
+class RenderTool : public SmallSampleSuite {};
 
 TEST_F(RenderTool, UsageErrorsAndFailuresHaveTheirExitCodes) {
   TempDir work;
@@ -93,7 +59,7 @@ TEST_F(RenderTool, UsageErrorsAndFailuresHaveTheirExitCodes) {
   std::fputs("# no photographs\n", empty);
   std::fclose(empty);
   for (const Case& c : cases) {
-    const ToolRun run = render(c.arguments);
+    const RenderRun run = render(c.arguments);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
   }
@@ -104,7 +70,7 @@ TEST_F(RenderTool, UsageErrorsAndFailuresHaveTheirExitCodes) {
 
 TEST_F(RenderTool, RenderedViewIsTheDisplayImageTheControllerHandsOver) {
   TempDir work;
-  const ToolRun run = render("--panorama " + xml() +
+  const RenderRun run = render("--panorama " + xml() +
                          " --width 320 --height 240 --f 30 --azimuth 40 --altitude 70 --out view.png");
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   const cv::Mat written = cv::imread("view.png", cv::IMREAD_COLOR);
@@ -123,7 +89,7 @@ TEST_F(RenderTool, RenderedViewIsTheDisplayImageTheControllerHandsOver) {
 
 TEST_F(RenderTool, SoundOnlyRenderIsTheSoundImage) {
   TempDir work;
-  const ToolRun run = render("--sound " + sound() + " --layer 1 --width 200 --height 150 --out sound.png");
+  const RenderRun run = render("--sound " + sound() + " --layer 1 --width 200 --height 150 --out sound.png");
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   const cv::Mat written = cv::imread("sound.png", cv::IMREAD_COLOR);
 
@@ -142,7 +108,7 @@ TEST_F(RenderTool, SoundOnlyRenderIsTheSoundImage) {
 
 TEST_F(RenderTool, BenchPrintsOneJsonObject) {
   TempDir work;
-  const ToolRun run = render("--panorama " + xml() + " --bench 3");
+  const RenderRun run = render("--panorama " + xml() + " --bench 3");
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   const std::string out = readWholeFile("stdout.txt");
   for (const char* key : {"\"photos\":28", "\"width\":700", "\"height\":480", "\"open_ms\":",

@@ -3,7 +3,6 @@
 // installed, it must show the view panorama-render shows.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
@@ -13,23 +12,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "SampleWriter.h"
+#include "RenderRun.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct ToolResult {
-  int exitCode;
-  std::string errors;
-};
-
-// Runs panorama-render with `arguments` in the working directory.
-ToolResult render(const std::string& arguments) {
-  const char* bin = std::getenv("PANO_BIN_DIR");
-  const std::string command = std::string(bin ? bin : ".") + "/panorama-render " + arguments +
-                              " > stdout.txt 2> stderr.txt";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile("stderr.txt")};
-}
 
 // Mean absolute difference (grey levels, over the colour channels) of `a`
 // and `b` (8-bit colour), both blurred by a Gaussian of 2 pixels, over the
@@ -78,27 +64,7 @@ struct View {
 const View kViews[] = {{320, 240, 50, 40, 70}, {300, 200, 40, -120, 110}, {280, 210, 45, 185, 90},
                        {240, 240, 35, 10, 20}, {200, 150, 40, 0, 0}};
 
-class RenderViewProject : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) return;
-    sample_ = new TempDir;
-    std::string error;
-    ASSERT_TRUE(writeSmallSample(sample_->file("pano"), &error)) << error;
-  }
-  static void TearDownTestSuite() {
-    delete sample_;
-    sample_ = nullptr;
-  }
-  void SetUp() override {
-    if (std::getenv("PANO_BIN_DIR") == nullptr) GTEST_SKIP() << "PANO_BIN_DIR not set";
-  }
-  static std::string xml() { return sample_->file("pano/panorama.xml"); }
-
-  static TempDir* sample_;
-};
-
-TempDir* RenderViewProject::sample_ = nullptr;
+class RenderViewProject : public SmallSampleSuite {};
 
 TEST_F(RenderViewProject, ProjectOpenedAtTheStartViewShowsTheView) {
   // The project places the view at yaw 0, pitch 0: this viewer's start view
@@ -107,7 +73,7 @@ TEST_F(RenderViewProject, ProjectOpenedAtTheStartViewShowsTheView) {
   for (const View& view : kViews) {
     TempDir work;
     const std::string what = view.arguments();
-    ToolResult run =
+    RenderRun run =
         render("--panorama " + xml() + " " + what + " --out ours.png --write-pto view.pto");
     ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.errors;
     View start = view;
@@ -131,7 +97,7 @@ TEST_F(RenderViewProject, RemapperRendersTheViewFromTheProject) {
   for (const View& view : kViews) {
     TempDir work;
     const std::string what = view.arguments();
-    const ToolResult run =
+    const RenderRun run =
         render("--panorama " + xml() + " " + what + " --out ours.png --write-pto view.pto");
     ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.errors;
     ASSERT_EQ(std::system("nona -o remapped -m PNG view.pto > nona.txt 2>&1"), 0)
@@ -168,7 +134,7 @@ TEST_F(RenderViewProject, ProjectIsRefusedWhereItCannotBeWritten) {
   };
   ASSERT_EQ(render("--panorama " + xml() + " --out x.png --write-pto view.pto").exitCode, 0);
   for (const Case& c : cases) {
-    const ToolResult run = render(c.arguments);
+    const RenderRun run = render(c.arguments);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
   }
