@@ -11,6 +11,7 @@
 #include "camera/Frame.h"
 #include "camera/LensMapping.h"
 #include "camera/LensModel.h"
+#include "support/LensMaking.h"
 
 namespace {
 
@@ -24,13 +25,8 @@ void expectVec(const Vec3& actual, const Vec3& expected, const std::string& what
 }
 
 LensModel prepared(Projection projection, int width, int height, double v) {
-  Lens lens;
-  lens.projection = projection;
-  lens.width = width;
-  lens.height = height;
-  lens.hfovDegrees = v;
   LensModel model;
-  EXPECT_TRUE(prepareLens(lens, &model, nullptr));
+  EXPECT_TRUE(prepareLens(makeLens(projection, width, height, v), &model, nullptr));
   return model;
 }
 

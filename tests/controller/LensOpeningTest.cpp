@@ -11,19 +11,11 @@
 #include "panorama/PicManager.h"
 #include "panorama/Picture.h"
 #include "support/LensScene.h"
+#include "support/ProjectShot.h"
 
 using namespace controllertest;
 
 namespace {
-
-ProjectPhoto shot(const Lens& lens, double yaw, double pitch, const std::string& file) {
-  ProjectPhoto photo;
-  photo.lens = lens;
-  photo.yaw = yaw;
-  photo.pitch = pitch;
-  photo.fileName = file;
-  return photo;
-}
 
 // Three rectilinear photographs of one lens and a circular fisheye.
 std::vector<ProjectPhoto> fourPhotos() {
@@ -36,8 +28,8 @@ std::vector<ProjectPhoto> fourPhotos() {
   fisheye.width = 500;
   fisheye.height = 440;
   fisheye.hfovDegrees = 190.0;
-  return {shot(lens, -20.0, 0.0, "a.jpg"), shot(lens, 20.0, 0.0, "b.jpg"),
-          shot(lens, 0.0, 35.0, "c.jpg"), shot(fisheye, 180.0, 0.0, "d.jpg")};
+  return {projectShot(lens, -20.0, 0.0, 0.0, "a.jpg"), projectShot(lens, 20.0, 0.0, 0.0, "b.jpg"),
+          projectShot(lens, 0.0, 35.0, 0.0, "c.jpg"), projectShot(fisheye, 180.0, 0.0, 0.0, "d.jpg")};
 }
 
 class LensOpening : public ControllerFixture<> {

@@ -14,20 +14,11 @@
 #include "panorama/Picture.h"
 #include "support/LensScene.h"
 #include "support/LensMaking.h"
+#include "support/ProjectShot.h"
 
 using namespace controllertest;
 
 namespace {
-
-ProjectPhoto shot(const Lens& lens, double yaw, double pitch, double roll, const std::string& file) {
-  ProjectPhoto photo;
-  photo.lens = lens;
-  photo.yaw = yaw;
-  photo.pitch = pitch;
-  photo.roll = roll;
-  photo.fileName = file;
-  return photo;
-}
 
 // Three rolled rectilinear photographs with distortion and a shifted centre,
 // and a circular fisheye behind them, around the start view.
@@ -44,8 +35,8 @@ std::vector<ProjectPhoto> projectPhotos() {
   fisheye.cropRight = 465;
   fisheye.cropTop = 5;
   fisheye.cropBottom = 435;
-  return {shot(lens, -12.0, 4.0, 15.0, "left.jpg"), shot(lens, 20.0, -3.0, -25.0, "right.jpg"),
-          shot(lens, 3.0, 25.0, 40.0, "up.jpg"), shot(fisheye, 180.0, 0.0, 10.0, "back.jpg")};
+  return {projectShot(lens, -12.0, 4.0, 15.0, "left.jpg"), projectShot(lens, 20.0, -3.0, -25.0, "right.jpg"),
+          projectShot(lens, 3.0, 25.0, 40.0, "up.jpg"), projectShot(fisheye, 180.0, 0.0, 10.0, "back.jpg")};
 }
 
 class LensSources : public ControllerFixture<> {
@@ -66,6 +57,19 @@ class LensSources : public ControllerFixture<> {
     return dir.file(name);
   }
 
+  // A 360-degree photograph of the whole scene, 1440 x 720 pixels.
+  static EquirectCrop wholeSphere() {
+    EquirectCrop whole;
+    whole.fullWidth = 1440;
+    return whole;
+  }
+  // Writes it as sphere.jpg (JPEG quality 97) and opens it.
+  void openWholeSphere() {
+    std::string error;
+    ASSERT_TRUE(writeEquirect(dir.file("sphere.jpg"), smoothScene(), wholeSphere(), 97, &error))
+        << error;
+    ASSERT_EQ(controller->openPanorama(dir.file("sphere.jpg").c_str()), 0);
+  }
   // The refined view of the camera (altitude, azimuth) in degrees with a
   // focal length of `focalPixels` view pixels, and its error against the
   // scene over the pixels the open panorama's photographs see.
@@ -144,11 +148,7 @@ TEST_F(LensSources, ProjectViewsMatchTheSceneAndSlipsScoreWorse) {
 // was written (right reading / half a pixel off, JPEG quality 97): seam
 // 2.40 / 3.83, pole 2.47 / 3.91. Its preview has two pixels per degree.
 TEST_F(LensSources, Photo360ViewsMatchTheScene) {
-  EquirectCrop whole;
-  whole.fullWidth = 1440;
-  std::string error;
-  ASSERT_TRUE(writeEquirect(dir.file("sphere.jpg"), smoothScene(), whole, 97, &error)) << error;
-  ASSERT_EQ(controller->openPanorama(dir.file("sphere.jpg").c_str()), 0);
+  ASSERT_NO_FATAL_FAILURE(openWholeSphere());
   EXPECT_EQ(window.infoText(), "360°-Foto: 1440 × 720 Pixel");
   EXPECT_EQ(controller->panorama()->findById(0)->preview.cols, 720);
   EXPECT_EQ(controller->panorama()->findById(0)->preview.rows, 360);
@@ -161,10 +161,11 @@ TEST_F(LensSources, Photo360ViewsMatchTheScene) {
   EXPECT_EQ(cv::countNonZero(seen), 320 * 240);
 
   ProjectPhoto slipped;
-  slipped.lens = equirectLens(whole);
+  slipped.lens = equirectLens(wholeSphere());
   slipped.lens.d += 0.5;
   slipped.lens.e += 0.5;
   cv::Mat image;
+  std::string error;
   ASSERT_TRUE(renderProjectPhoto(smoothScene(), slipped, &image, &error)) << error;
   ASSERT_TRUE(cv::imwrite(dir.file("slipped.jpg"), image, {cv::IMWRITE_JPEG_QUALITY, 97}));
   ASSERT_EQ(controller->openPanorama(dir.file("slipped.jpg").c_str()), 0);
@@ -200,11 +201,7 @@ TEST_F(LensSources, Cropped360ShowsItsPartOnly) {
 // keep their decode from building the previews, so that opening reads each
 // lens photograph's file once, as it does for the XML description's.
 TEST_F(LensSources, OpeningReadsEachLensPhotographOnce) {
-  EquirectCrop whole;
-  whole.fullWidth = 1440;
-  std::string error;
-  ASSERT_TRUE(writeEquirect(dir.file("sphere.jpg"), smoothScene(), whole, 97, &error)) << error;
-  ASSERT_EQ(controller->openPanorama(dir.file("sphere.jpg").c_str()), 0);
+  ASSERT_NO_FATAL_FAILURE(openWholeSphere());
   const Picture* sphere = controller->panorama()->findById(0);
   ASSERT_NE(sphere, nullptr);
   EXPECT_FALSE(sphere->previewIsCurrent()) << "the first view shows the photograph beyond its preview";

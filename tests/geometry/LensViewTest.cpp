@@ -9,17 +9,9 @@
 #include "LensSceneHelpers.h"
 #include "support/TempDir.h"
 #include "support/LensMaking.h"
+#include "support/ProjectShot.h"
 
 namespace {
-
-ProjectPhoto shot(const Lens& lens, double yaw, double pitch, double roll) {
-  ProjectPhoto photo;
-  photo.lens = lens;
-  photo.yaw = yaw;
-  photo.pitch = pitch;
-  photo.roll = roll;
-  return photo;
-}
 
 // Four rolled rectilinear photographs with distortion and a shifted centre
 // around the start view.
@@ -30,8 +22,8 @@ std::vector<ProjectPhoto> rectilinearSet() {
   lens.c = 0.03;
   lens.d = 9.5;
   lens.e = -6.25;
-  return {shot(lens, -12.0, 4.0, 15.0), shot(lens, 20.0, -3.0, -25.0),
-          shot(lens, 3.0, 25.0, 40.0), shot(lens, 8.0, -28.0, -10.0)};
+  return {projectShot(lens, -12.0, 4.0, 15.0), projectShot(lens, 20.0, -3.0, -25.0),
+          projectShot(lens, 3.0, 25.0, 40.0), projectShot(lens, 8.0, -28.0, -10.0)};
 }
 
 // Two circular fisheyes in a cropped circle, their rims meeting beside the view.
@@ -45,13 +37,13 @@ std::vector<ProjectPhoto> fisheyeSet() {
   lens.d = 2.0;
   lens.e = -4.0;
   lens.b = -0.02;
-  return {shot(lens, 0.0, 10.0, 20.0), shot(lens, 150.0, -5.0, -30.0)};
+  return {projectShot(lens, 0.0, 10.0, 20.0), projectShot(lens, 150.0, -5.0, -30.0)};
 }
 
 // A whole-sphere 360-degree photograph with a slight pose.
 std::vector<ProjectPhoto> sphereSet() {
   Lens lens = makeLens(Projection::Equirectangular, 1440, 720, 360.0);
-  return {shot(lens, 0.0, 3.0, -4.0)};
+  return {projectShot(lens, 0.0, 3.0, -4.0)};
 }
 
 // The ways of getting a camera wrong: the photographs are rendered with the
