@@ -44,6 +44,14 @@ inline void accumulate(const std::uint8_t* pixel, float weight, float* cell) {
 #endif
 }
 
+// The blend weight of pixel (row, column) of a pinhole job's current image:
+// from the image's own table when it has one, else from the full-size map
+// through the axis tables (the same value).
+inline float sampleWeight(const DrawJob& s, int row, int column) {
+  return s.pixelWeights ? (*s.pixelWeights)[static_cast<std::size_t>(row) * s.image.cols + column]
+                        : s.weights[s.weightRow[row] + s.weightColumn[column]];
+}
+
 // One cell to one pixel (see finishPixels).
 inline void finishPixel(const float* cell, float rounding, std::uint8_t* pixel) {
 #if defined(__SSE2__)
@@ -69,7 +77,6 @@ inline double rowPart(const double* c, double dy, double fv) { return c[1] * dy 
 
 void drawPinholeRowsScalar(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view,
                            float* cells, int firstRow) {
-  const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
   for (int y = rowFrom; y < rowTo; ++y) {
     const double dy = y - view.halfHeight;
     const double a0 = rowPart(s.ca, dy, view.fv);
@@ -86,10 +93,7 @@ void drawPinholeRowsScalar(const DrawJob& s, int rowFrom, int rowTo, const ViewR
       }
       const int ci = static_cast<int>(column);
       const int ri = static_cast<int>(row);
-      const float weight = pixelWeights != nullptr
-                               ? pixelWeights[static_cast<long>(ri) * s.image.cols + ci]
-                               : s.weights[s.weightRow[ri] + s.weightColumn[ci]];
-      accumulate(s.image.ptr<std::uint8_t>(ri) + 3 * ci, weight, cell);
+      accumulate(s.image.ptr<std::uint8_t>(ri) + 3 * ci, sampleWeight(s, ri, ci), cell);
     }
   }
 }
@@ -116,10 +120,6 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
   const __m256d viewHalfWidth = _mm256_set1_pd(view.halfWidth);
   const std::uint8_t* image = s.image.data;
   const std::size_t step = s.image.step;
-  const int* weightRow = s.weightRow.data();
-  const int* weightColumn = s.weightColumn.data();
-  const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
-  const long width = s.image.cols;
   const __m256 ones = _mm256_set1_ps(1.0f);
   const __m256i firstPair = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
   const __m256i secondPair = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
@@ -177,9 +177,7 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
           const bool on = ((lanes >> i) & 1) != 0;
           const int r = on ? rows[i] : 0;
           const int c = on ? columns[i] : 0;
-          const float weight = pixelWeights != nullptr
-                                   ? pixelWeights[static_cast<long>(r) * width + c]
-                                   : s.weights[weightRow[r] + weightColumn[c]];
+          const float weight = sampleWeight(s, r, c);
           return on ? weight : 0.0f;
         };
         const __m128i bytes = _mm_setr_epi32(pixelOf(0), pixelOf(1), pixelOf(2), pixelOf(3));
@@ -200,12 +198,8 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
       do {
         const int i = __builtin_ctz(static_cast<unsigned>(lanes));
         lanes &= lanes - 1;
-        const float weight =
-            pixelWeights != nullptr
-                ? pixelWeights[static_cast<long>(rows[i]) * width + columns[i]]
-                : s.weights[weightRow[rows[i]] + weightColumn[columns[i]]];
-        accumulate(image + rows[i] * step + 3 * static_cast<std::size_t>(columns[i]), weight,
-                   cell + 4 * i);
+        accumulate(image + rows[i] * step + 3 * static_cast<std::size_t>(columns[i]),
+                   sampleWeight(s, rows[i], columns[i]), cell + 4 * i);
       } while (lanes != 0);
     }
   }
