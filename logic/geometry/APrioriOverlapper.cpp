@@ -52,11 +52,18 @@ struct Pyramid {
 // both parts).
 enum class PyramidRole { kPartner, kReference, kBoth };
 
-Pyramid pyramidOf(Picture* picture, PyramidRole role) {
+// With `fullSize` the partner spans the picture's full-size image at the
+// base pitch instead of its current image.
+Pyramid pyramidOf(Picture* picture, PyramidRole role, bool fullSize = false) {
   Pyramid p;
   p.picture = picture;
   double pitch = 0.0;
   picture->currentSize(&p.width, &p.height, &pitch);
+  if (fullSize) {
+    p.width = picture->fullWidth;
+    p.height = picture->fullHeight;
+    pitch = picture->basePitch;
+  }
   p.planeWidth = pitch * p.width;
   p.planeHeight = pitch * p.height;
   if (role != PyramidRole::kPartner) {
@@ -70,9 +77,9 @@ Pyramid pyramidOf(Picture* picture, PyramidRole role) {
   return p;
 }
 
-// Clips the partner's image rectangle against the reference's pyramid and
-// stores the polygon: 0 found, -1 partner wholly behind, -2 polygon empty.
-int overlapPyramids(const Pyramid& partner, const Pyramid& reference, bool symmetric) {
+// Clips the partner's image rectangle against the reference's pyramid into
+// *record: 0 found, -1 partner wholly behind, -2 polygon empty.
+int clipPyramids(const Pyramid& partner, const Pyramid& reference, OverlapRecord* out) {
   const ViewFrame& referenceFrame = reference.asReference;
   const ViewFrame& partnerFrame = partner.asPartner;
   bool anyInFront = false;
@@ -111,7 +118,41 @@ int overlapPyramids(const Pyramid& partner, const Pyramid& reference, bool symme
                  &record.partnerPoints[2 * i], &record.partnerPoints[2 * i + 1]);
   }
 
-  store(std::move(record), partner.picture, reference.picture, symmetric);
+  *out = std::move(record);
+  return 0;
+}
+
+// clipPyramids, and the record stored when found.
+int overlapPyramids(const Pyramid& partner, const Pyramid& reference, bool symmetric) {
+  OverlapRecord record;
+  const int result = clipPyramids(partner, reference, &record);
+  if (result == 0) {
+    store(std::move(record), partner.picture, reference.picture, symmetric);
+  }
+  return result;
+}
+
+// The one-sided overlap (a view's), measured also against the partner's
+// full-size image when the partner holds a smaller one.
+int overlapMeasured(const Pyramid& partner, const Pyramid& reference) {
+  OverlapRecord record;
+  const int result = clipPyramids(partner, reference, &record);
+  if (result != 0) {
+    return result;
+  }
+  const Picture& photo = *partner.picture;
+  if (partner.width != photo.fullWidth || partner.height != photo.fullHeight) {
+    OverlapRecord full;
+    if (clipPyramids(pyramidOf(partner.picture, PyramidRole::kPartner, true), reference, &full) ==
+        0) {
+      record.fullOwnPoints = std::move(full.ownPoints);
+      record.fullPartnerPoints = std::move(full.partnerPoints);
+      record.fullCount = full.count;
+    } else {
+      record.fullCount = 0;
+    }
+  }
+  store(std::move(record), partner.picture, reference.picture, false);
   return 0;
 }
 
@@ -184,8 +225,10 @@ int APrioriOverlapper::overlap(Picture* partner, Picture* reference, bool symmet
     }
     return result;
   }
-  return overlapPyramids(pyramidOf(partner, PyramidRole::kPartner),
-                         pyramidOf(reference, PyramidRole::kReference), symmetric);
+  const Pyramid partnerPyramid = pyramidOf(partner, PyramidRole::kPartner);
+  const Pyramid referencePyramid = pyramidOf(reference, PyramidRole::kReference);
+  return symmetric ? overlapPyramids(partnerPyramid, referencePyramid, true)
+                   : overlapMeasured(partnerPyramid, referencePyramid);
 }
 
 int APrioriOverlapper::calculateOverlap() {

@@ -108,9 +108,9 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
                 static_cast<unsigned>(view->overlaps.size()));
   logLine(text);
 
-  // A refinement decodes the files of the partners that hold only their
-  // preview a few at a time on all cores before the loads, which then take
-  // the decoded images; loads, results and log lines stay as they were.
+  // A refinement decodes the files of the partners whose loads will read
+  // them a few at a time on all cores before the loads, which then take the
+  // decoded images; loads, results and log lines stay as they were.
   const std::size_t batch = force ? prefetchBatchSize() : 0;
   const std::vector<OverlapRecord>& records = view->overlaps;
   for (std::size_t index = 0; index < records.size(); ++index) {
@@ -119,32 +119,23 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
     }
     const OverlapRecord& record = records[index];
     Picture* partner = record.partner;
-    // A record needs at least one vertex on both sides to be measured.
-    const std::size_t available =
-        std::min(record.ownPoints.size(), record.partnerPoints.size()) / 2;
-    const std::size_t count =
-        record.count > 0 ? std::min(static_cast<std::size_t>(record.count), available) : 0;
-    if (partner == nullptr || count == 0) {
+    int targetWidth = 0;
+    int targetHeight = 0;
+    if (!targetSize(record, &targetWidth, &targetHeight)) {
       continue;
-    }
-    const Box viewBox = boundingBox(record.ownPoints, count);
-    const Box photoBox = boundingBox(record.partnerPoints, count);
-    int targetWidth = targetExtent(partner->fullWidth, viewBox.width, photoBox.width);
-    int targetHeight = targetExtent(partner->fullHeight, viewBox.height, photoBox.height);
-    if (partner->camera) {
-      // A lens photograph (its boxes sampled, its partner points full-size
-      // pixels) gets one scale for both axes: the larger one the view asks
-      // for, in steps.
-      const double scale = steadyScale(
-          std::max(static_cast<double>(targetWidth) / std::max(1, partner->fullWidth),
-                   static_cast<double>(targetHeight) / std::max(1, partner->fullHeight)));
-      targetWidth = targetExtentOf(partner->fullWidth, scale);
-      targetHeight = targetExtentOf(partner->fullHeight, scale);
     }
     if (force) {
       partner->keepCurrent = false;
     }
+    const bool heldLarger = force && !partner->previewIsCurrent();
     load(partner, targetWidth, targetHeight);
+    if (heldLarger && partner->previewIsCurrent()) {
+      // Its image was smaller than the view needs: the request dropped it to
+      // the preview to make room, and the refined view must not be drawn
+      // from previews, so the larger image is loaded now.
+      partner->keepCurrent = false;
+      load(partner, targetWidth, targetHeight);
+    }
     partner->keepCurrent = true;
   }
   if (batch > 1) {
@@ -162,6 +153,36 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
   }
 }
 
+bool PicLoader::targetSize(const OverlapRecord& record, int* targetWidth, int* targetHeight) {
+  Picture* partner = record.partner;
+  const bool full = record.fullCount >= 0;
+  const std::vector<int>& own = full ? record.fullOwnPoints : record.ownPoints;
+  const std::vector<int>& other = full ? record.fullPartnerPoints : record.partnerPoints;
+  // A record needs at least one vertex on both sides to be measured.
+  const std::size_t available = std::min(own.size(), other.size()) / 2;
+  const int stated = full ? record.fullCount : record.count;
+  const std::size_t count =
+      stated > 0 ? std::min(static_cast<std::size_t>(stated), available) : 0;
+  if (partner == nullptr || count == 0) {
+    return false;
+  }
+  const Box viewBox = boundingBox(own, count);
+  const Box photoBox = boundingBox(other, count);
+  *targetWidth = targetExtent(partner->fullWidth, viewBox.width, photoBox.width);
+  *targetHeight = targetExtent(partner->fullHeight, viewBox.height, photoBox.height);
+  if (partner->camera) {
+    // A lens photograph (its boxes sampled, its partner points full-size
+    // pixels) gets one scale for both axes: the larger one the view asks
+    // for, in steps.
+    const double scale = steadyScale(
+        std::max(static_cast<double>(*targetWidth) / std::max(1, partner->fullWidth),
+                 static_cast<double>(*targetHeight) / std::max(1, partner->fullHeight)));
+    *targetWidth = targetExtentOf(partner->fullWidth, scale);
+    *targetHeight = targetExtentOf(partner->fullHeight, scale);
+  }
+  return true;
+}
+
 void PicLoader::keepUntilFirstRefinement(std::vector<Picture*> pictures) {
   handedOver_ = std::move(pictures);
 }
@@ -177,7 +198,10 @@ void PicLoader::prefetch(const std::vector<OverlapRecord>& records, std::size_t 
   std::vector<Picture*> pictures;
   for (std::size_t i = from; i < to; ++i) {
     Picture* partner = records[i].partner;
-    if (hasSlot(partner) && partner->previewIsCurrent() &&
+    int targetWidth = 0;
+    int targetHeight = 0;
+    if (hasSlot(partner) && targetSize(records[i], &targetWidth, &targetHeight) &&
+        partner->needsFileFor(targetWidth, targetHeight) &&
         std::find(pictures.begin(), pictures.end(), partner) == pictures.end()) {
       pictures.push_back(partner);
     }

@@ -55,6 +55,10 @@ class PicLoader {
   // needs and frees the rest.
   void keepUntilFirstRefinement(std::vector<Picture*> pictures);
 
+  // The size a view's record asks its partner for: the partner's full size
+  // times the overlap's extent in the view over its extent in the partner's
+  // full-size image. False when the record has no vertex to measure.
+  static bool targetSize(const OverlapRecord& record, int* targetWidth, int* targetHeight);
   // fullExtent * viewExtent / photoExtent in 64 bits, truncated, clamped to
   // 0 ... INT_MAX; a photograph extent below 1 counts as 1.
   static int targetExtent(int fullExtent, std::int64_t viewExtent, std::int64_t photoExtent);
@@ -81,7 +85,7 @@ class PicLoader {
   bool hasSlot(const Picture* picture) const;
   static std::size_t prefetchBatchSize();
   // Decodes, in parallel, the files of the partners of records [from, to)
-  // that hold only their preview.
+  // whose loads will read them (their image is smaller than the record asks).
   void prefetch(const std::vector<OverlapRecord>& records, std::size_t from, std::size_t to);
   // Logs why the picture's file gave no image, if it did not.
   void logReadProblem(Picture* picture);

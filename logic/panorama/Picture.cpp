@@ -233,18 +233,14 @@ void Picture::revertToPreview() {
 
 bool Picture::requestScale(int targetWidth, int targetHeight, cv::Mat* held) {
   Lock lock(mutex_);
-  const double sx = static_cast<double>(targetWidth) / fullWidth;
-  const double sy = static_cast<double>(targetHeight) / fullHeight;
-  const double s = std::fabs(1.0 - sy) <= std::fabs(1.0 - sx) ? sy : sx;
-  requestedScale = s < 1.0 ? s : 1.0;
+  requestedScale = scaleForTarget(targetWidth, targetHeight);
   rescalePending = true;
 
   const bool soleHolder = useCount == 1 && held != nullptr && sameImage(*held, image);
   if (!soleHolder || inUse || keepCurrent) {
     return false;
   }
-  const double current = (scaleX + scaleY) / 2.0;
-  if (current >= requestedScale) {
+  if (largeEnoughFor(requestedScale)) {
     applyRequestedScale();
     *held = image;
     return true;
@@ -261,8 +257,9 @@ void Picture::applyRequestedScale() {
   if (image.empty()) {
     return;
   }
-  const int w = static_cast<int>(std::floor(fullWidth * requestedScale + 0.5));
-  const int h = static_cast<int>(std::floor(fullHeight * requestedScale + 0.5));
+  int w = 0;
+  int h = 0;
+  sizeAtScale(requestedScale, &w, &h);
   if (image.cols != w || image.rows != h) {
     cv::Mat resized;
     try {
@@ -286,6 +283,34 @@ void Picture::applyRequestedScale() {
     }
   }
   rescalePending = false;
+}
+
+double Picture::scaleForTarget(int targetWidth, int targetHeight) const {
+  const double sx = static_cast<double>(targetWidth) / fullWidth;
+  const double sy = static_cast<double>(targetHeight) / fullHeight;
+  const double s = std::fabs(1.0 - sy) <= std::fabs(1.0 - sx) ? sy : sx;
+  return s < 1.0 ? s : 1.0;
+}
+
+bool Picture::largeEnoughFor(double scale) const {
+  Lock lock(mutex_);
+  // An image of exactly the size the request makes is large enough, also
+  // where rounding put its mean scale a hair below the requested one.
+  int w = 0;
+  int h = 0;
+  sizeAtScale(scale, &w, &h);
+  const bool exact = image.cols == w && image.rows == h;
+  return exact || (scaleX + scaleY) / 2.0 >= scale;
+}
+
+bool Picture::needsFileFor(int targetWidth, int targetHeight) const {
+  Lock lock(mutex_);
+  return id >= 0 && !largeEnoughFor(scaleForTarget(targetWidth, targetHeight));
+}
+
+void Picture::sizeAtScale(double scale, int* w, int* h) const {
+  *w = static_cast<int>(std::floor(fullWidth * scale + 0.5));
+  *h = static_cast<int>(std::floor(fullHeight * scale + 0.5));
 }
 
 bool Picture::decodeFile(const std::string& path, cv::Mat* out) {

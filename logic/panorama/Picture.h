@@ -87,6 +87,17 @@ class Picture {
   // True when the request was carried out now; may replace *held.
   bool requestScale(int targetWidth, int targetHeight, cv::Mat* held);
   void applyRequestedScale();
+  // The scale requestScale asks for with a target size: of the two axes'
+  // scales the one nearer 1 (the height's on a tie), at most 1.
+  double scaleForTarget(int targetWidth, int targetHeight) const;
+  // The current image serves a request for `scale` without the file: it is
+  // at least that large, or exactly the size the request makes.
+  bool largeEnoughFor(double scale) const;
+  // A forced request for the target size would read the picture's file.
+  bool needsFileFor(int targetWidth, int targetHeight) const;
+  // The image size applyRequestedScale makes for `scale`:
+  // floor(full * scale + 0.5) on both axes.
+  void sizeAtScale(double scale, int* w, int* h) const;
   void loadFullImage();
   void makePreview();
   // Decodes the picture file ahead of a load that is about to need it, so

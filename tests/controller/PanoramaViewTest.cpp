@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 #include <opencv2/core.hpp>
 
@@ -40,6 +41,20 @@ class PanoramaView : public ControllerFixture<> {
     }
     writeFile(dir.path() / "lens.xml", text);
     return dir.file("lens.xml");
+  }
+
+  // The image widths of the open panorama's photographs that hold a larger
+  // image than their preview, by ID.
+  std::map<int, int> enlargedWidths() const {
+    std::map<int, int> widths;
+    for (int id : enlargedPhotographs()) {
+      int width = 0;
+      int height = 0;
+      double pitch = 0.0;
+      controller->panorama()->findById(id)->currentSize(&width, &height, &pitch);
+      widths[id] = width;
+    }
+    return widths;
   }
 
   // The IDs of the open panorama's photographs that hold a larger image
@@ -105,6 +120,36 @@ TEST_F(PanoramaView, OpeningShowsARefinedFirstViewAndTheLensInformation) {
   EXPECT_LT(meanDifference(shown, scene().renderView(controller->camera())), 25.0);
   // The refined view brought the photographs it shows beyond their previews.
   EXPECT_FALSE(enlargedPhotographs().empty());
+}
+
+// A refinement asks each photograph for the size the view needs, measured
+// against the photograph's full size, whatever image it held: the opening
+// view does not load full-size photographs because they held previews, the
+// same view refined again keeps its sizes and bytes (it used to drop to the
+// previews every third time), and a view that needs more than a photograph
+// holds loads more at once instead of being drawn from the preview.
+TEST_F(PanoramaView, RefinementsLoadTheSizeTheViewNeedsWhateverThePhotographsHeld) {
+  ASSERT_NO_FATAL_FAILURE(openSample());
+  const std::map<int, int> opened = enlargedWidths();
+  ASSERT_FALSE(opened.empty());
+  for (const auto& [id, width] : opened) {
+    EXPECT_LT(width, controller->panorama()->findById(id)->fullWidth) << "photograph " << id;
+  }
+  const cv::Mat first = window.lastImage().clone();
+  for (int again = 0; again < 3; ++again) {
+    controller->refine();
+    EXPECT_EQ(enlargedWidths(), opened) << "refinement " << again + 2;
+    EXPECT_TRUE(sameImage(window.lastImage(), first)) << "refinement " << again + 2;
+  }
+
+  const CamData camera = controller->camera();
+  controller->setCameraData(camera.azimuth, camera.altitude, camera.f * 1.5);
+  controller->refine();
+  const std::map<int, int> zoomed = enlargedWidths();
+  for (const auto& [id, width] : opened) {
+    ASSERT_EQ(zoomed.count(id), 1u) << "photograph " << id << " fell back to its preview";
+    EXPECT_GT(zoomed.at(id), width) << "photograph " << id;
+  }
 }
 
 TEST_F(PanoramaView, RefinementEnlargesThePhotographsOfTheViewAndAQuickViewDoesNot) {

@@ -9,6 +9,7 @@
 #include "geometry/APrioriOverlapper.h"
 #include "camera/Frame.h"
 #include "geometry/GeometryHelpers.h"
+#include "panorama/PicLoader.h"
 
 namespace {
 
@@ -193,6 +194,39 @@ TEST(OverlapperTest, PictureAgainstItselfSpansItsImage) {
   ASSERT_EQ(overlapper.overlapPair(photo.get(), photo.get()), 0);
   expectBoxNear(boxOf(photo->overlaps[0].ownPoints), Box{0, 999, 0, 799}, 0);
   expectBoxNear(boxOf(photo->overlaps[0].partnerPoints), Box{250, 750, 200, 600}, 1);
+}
+
+// A view's record of a photograph that holds a smaller image (its preview,
+// a scaled image) also carries the overlap measured against the full-size
+// image: exactly the record the view gets while the photograph holds that
+// image, so the loader asks for the same size whatever the photograph holds.
+TEST(OverlapperTest, AViewMeasuresAPhotographHoldingASmallerImageAtFullSize) {
+  APrioriOverlapper overlapper;
+  auto fullView = viewPicture(kPi / 2, 0.0, 20.0);
+  auto full = memoryPhoto(0, cv::Mat(600, 900, CV_8UC3), 24.0, 0.04, 1.5, 0.3);
+  ASSERT_EQ(overlapper.overlapPair(full.get(), fullView.get()), 0);
+  const OverlapRecord& atFull = fullView->overlaps[0];
+  EXPECT_EQ(atFull.fullCount, -1) << "its own points are the full-size measure";
+
+  for (const cv::Size held : {cv::Size(100, 67), cv::Size(367, 245)}) {
+    auto view = viewPicture(kPi / 2, 0.0, 20.0);
+    auto photo = memoryPhoto(0, cv::Mat(held, CV_8UC3), 24.0, 0.04, 1.5, 0.3, 900, 600);
+    ASSERT_EQ(overlapper.overlapPair(photo.get(), view.get()), 0);
+    const OverlapRecord& record = view->overlaps[0];
+    EXPECT_LT(boxOf(record.partnerPoints).columnMax, held.width) << "in the held image";
+    EXPECT_EQ(record.fullCount, atFull.count);
+    EXPECT_EQ(record.fullOwnPoints, atFull.ownPoints);
+    EXPECT_EQ(record.fullPartnerPoints, atFull.partnerPoints);
+    int width = 0;
+    int height = 0;
+    int fullWidth = 0;
+    int fullHeight = 0;
+    ASSERT_TRUE(PicLoader::targetSize(record, &width, &height));
+    ASSERT_TRUE(PicLoader::targetSize(atFull, &fullWidth, &fullHeight));
+    EXPECT_EQ(width, fullWidth);
+    EXPECT_EQ(height, fullHeight);
+    EXPECT_LT(width, 900) << "the view needs less than the full size";
+  }
 }
 
 TEST(OverlapperTest, ResultsAreContinuousAcrossTheAzimuthSeamAndAtThePoles) {

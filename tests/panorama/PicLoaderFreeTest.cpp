@@ -71,7 +71,7 @@ TEST_F(PicLoaderFree, WalksSkipPartnersOutsideTheCollection) {
   // Through the stranger, photograph 0 would be three steps from 4.
   link(photos[4].get(), &stranger);
   link(&stranger, photos[1].get());
-  photos[3]->overlaps.push_back({{0, 0}, {0, 0}, 1, &view});
+  photos[3]->overlaps.push_back({{0, 0}, {0, 0}, 1, &view, {}, {}, -1});
   forceLoad(photos[4].get(), 200, 150);
   EXPECT_FALSE(loader->isNearView(photos[4].get(), view.copyWithoutImages().get()));
   loader->loadNeighbours(&view);

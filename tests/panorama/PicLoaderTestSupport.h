@@ -35,7 +35,7 @@ class PicLoaderFixture : public ::testing::Test {
   // A record whose own (view) box is ownW x ownH and partner box partW x partH.
   static void addRecord(Picture* owner, Picture* partner, int ownW, int ownH, int partW, int partH) {
     owner->overlaps.push_back({{3, 2, 3 + ownW - 1, 2 + ownH - 1, 3, 2 + ownH - 1},
-                               {partW - 1, 0, 0, partH - 1, 0, 0}, 3, partner});
+                               {partW - 1, 0, 0, partH - 1, 0, 0}, 3, partner, {}, {}, -1});
   }
   static void link(Picture* a, Picture* b) {
     addRecord(a, b, 10, 10, 10, 10);

@@ -330,7 +330,7 @@ TEST(Picture, CopyWithoutImagesKeepsDescriptionAndOverlaps) {
   writePhoto(dir.file("0.jpg"), 400, 300);
   auto photo = openedPhoto(dir.file("0.jpg"), 400, 300);
   Picture partner(1, 400, 300, 18.0, 23.6, 15.8, 1.5, 0.3, 0.0f, 0.0);
-  photo->overlaps.push_back({{1, 2, 3, 4}, {5, 6, 7, 8}, 2, &partner});
+  photo->overlaps.push_back({{1, 2, 3, 4}, {5, 6, 7, 8}, 2, &partner, {}, {}, -1});
   int token = 0;
   photo->tryLock(&token);
 
