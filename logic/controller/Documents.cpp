@@ -45,7 +45,7 @@ PreviewSetup Documents::previewSetup() {
   setup.cache = previewCache_;
   const CamData camera = state_->camera();
   setup.keepDecodes = [camera](const std::vector<std::unique_ptr<Picture>>& pictures) {
-    return keepDecodesForView(camera, pictures, kMaxKeptDecodes);
+    return keepDecodesForView(camera, pictures, kMaxKeptDecodeBytes);
   };
   return setup;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,9 +75,9 @@ class Documents {
 
   PanoramaSession* panorama() const { return panorama_.get(); }
 
-  // Full-size decodes of the open kept for the first refinement at most
-  // (3000 x 2000 photographs: 18 MB each).
-  static constexpr int kMaxKeptDecodes = 6;
+  // Bytes of the open's decodes kept for the first refinement, at most (at
+  // the sizes it loads: seven 3000 x 2000 photographs at full size).
+  static constexpr std::size_t kMaxKeptDecodeBytes = std::size_t{128} << 20;
   SoundData* sound() const { return sound_.get(); }
 
  private:

@@ -7,6 +7,8 @@
 #include "base/Constants.h"
 #include "camera/GeneralCamera.h"
 #include "camera/PhotoCamera.h"
+#include "geometry/APrioriOverlapper.h"
+#include "panorama/PicLoader.h"
 #include "panorama/Picture.h"
 
 namespace {
@@ -48,7 +50,7 @@ double lensReachOf(const CamData& camera, const GeneralCamera& photo) {
 
 std::vector<Picture*> keepDecodesForView(const CamData& camera,
                                          const std::vector<std::unique_ptr<Picture>>& pictures,
-                                         int maxKept) {
+                                         std::size_t maxKeptBytes) {
   const Vec3 viewAxis = cameraAxes(camera.altitude, camera.azimuth).forward;
   std::vector<std::pair<double, Picture*>> near;
   for (const auto& picture : pictures) {
@@ -70,12 +72,30 @@ std::vector<Picture*> keepDecodesForView(const CamData& camera,
   }
   std::stable_sort(near.begin(), near.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  // The size each one's load will ask for: the view's own overlap record,
+  // measured as the refinement will measure it.
+  std::unique_ptr<Picture> view = Picture::forCamera(camera);
+  APrioriOverlapper overlapper;
   std::vector<Picture*> kept;
+  std::size_t keptBytes = 0;
   for (const auto& [angle, picture] : near) {
-    if (static_cast<int>(kept.size()) >= maxKept) {
-      break;
+    view->overlaps.clear();
+    int targetWidth = 0;
+    int targetHeight = 0;
+    if (overlapper.overlapPair(picture, view.get()) != 0 ||
+        !PicLoader::targetSize(view->overlaps.back(), &targetWidth, &targetHeight)) {
+      continue;
     }
-    picture->keepFullDecode = true;
+    const double scale = picture->scaleForTarget(targetWidth, targetHeight);
+    int width = 0;
+    int height = 0;
+    picture->sizeAtScale(scale, &width, &height);
+    const std::size_t bytes = static_cast<std::size_t>(width) * height * 3;
+    if (keptBytes + bytes > maxKeptBytes) {
+      continue;
+    }
+    keptBytes += bytes;
+    picture->keepDecodeAt = scale;
     kept.push_back(picture);
   }
   return kept;

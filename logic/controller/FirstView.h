@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -8,9 +9,10 @@
 class Picture;
 struct GeneralCamera;
 
-// Choosing the photographs whose full-size decode at the open is kept for
-// the first refinement, which follows the open at once: those are then read
-// from their files once instead of twice.
+// Choosing the photographs whose decode at the open is kept for the first
+// refinement, which follows the open at once: those are then read from
+// their files once instead of twice, and kept at the size the refinement
+// will load them at.
 
 // Angle in radians between the view's axis and a photograph's axis beyond
 // which the two cannot overlap: the half diagonals of both fields plus a
@@ -23,9 +25,11 @@ double overlapReachOf(const CamData& camera, const Picture& photo);
 // holds every direction the photograph sees, plus the margin.
 double lensReachOf(const CamData& camera, const GeneralCamera& photo);
 
-// Sets keepFullDecode on at most `maxKept` photographs whose axis is within
-// overlapReachOf (lensReachOf for lens photographs) the camera's, the
-// nearest first, and returns them.
+// Sets keepDecodeAt on the photographs whose axis is within overlapReachOf
+// (lensReachOf for lens photographs) the camera's and which overlap its
+// view: the scale the first refinement's load will ask for. The nearest go
+// first, as long as the kept images stay within `maxKeptBytes` together.
+// Returns them.
 std::vector<Picture*> keepDecodesForView(const CamData& camera,
                                          const std::vector<std::unique_ptr<Picture>>& pictures,
-                                         int maxKept);
+                                         std::size_t maxKeptBytes);

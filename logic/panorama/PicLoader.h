@@ -50,7 +50,7 @@ class PicLoader {
   void loadNeighbours(Picture* view);
   void loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view);
 
-  // Pictures that kept the full decode of the open (Picture::keepFullDecode):
+  // Pictures that kept their decode of the open (Picture::keepDecodeAt):
   // the first refinement (loadNeededPictures with force) takes what it
   // needs and frees the rest.
   void keepUntilFirstRefinement(std::vector<Picture*> pictures);

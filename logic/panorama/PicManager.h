@@ -68,7 +68,7 @@ class PicManager {
   // after (see buildPreview); null: every photograph is decoded.
   std::shared_ptr<PreviewCache> previewCache;
   // Called with the pictures, their descriptions complete, before their
-  // previews are built (for example to set keepFullDecode on those the
+  // previews are built (for example to set keepDecodeAt on those the
   // first view will show).
   std::function<void(const std::vector<std::unique_ptr<Picture>>&)> beforePreviews;
   // Not owned; when set, the preview build reports its count there and

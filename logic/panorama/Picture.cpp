@@ -186,14 +186,11 @@ cv::Mat Picture::acquireImage() {
       // instead of describing it as the full image.
       image = preview;
     } else {
-      // Describe the full image first: a pending scale that cannot be
-      // applied (the resize throws) or that rounds to the full size leaves
-      // the full image current, and its fields must say so.
-      scaleX = scaleY = 1.0;
-      width = fullWidth;
-      height = fullHeight;
-      pixelPitch = basePitch;
-      scaled = false;
+      // Describe the loaded image first (the full image, or the scaled image
+      // the open kept for this request): a pending scale that cannot be
+      // applied (the resize throws) or that rounds to the loaded size leaves
+      // it current, and its fields must say so.
+      describeSize(image.cols, image.rows);
       if (rescalePending && requestedScale != 1.0) {
         applyRequestedScale();
       } else {
@@ -269,18 +266,7 @@ void Picture::applyRequestedScale() {
     }
     // Dropping our reference frees the old image unless it is the preview.
     image = resized;
-    width = w;
-    height = h;
-    if (w == fullWidth && h == fullHeight) {
-      scaleX = scaleY = 1.0;
-      scaled = false;
-      pixelPitch = basePitch;
-    } else {
-      scaleX = static_cast<double>(w) / fullWidth;
-      scaleY = static_cast<double>(h) / fullHeight;
-      scaled = true;
-      pixelPitch = 2.0 * basePitch / (scaleX + scaleY);
-    }
+    describeSize(w, h);
   }
   rescalePending = false;
 }
@@ -306,6 +292,21 @@ bool Picture::largeEnoughFor(double scale) const {
 bool Picture::needsFileFor(int targetWidth, int targetHeight) const {
   Lock lock(mutex_);
   return id >= 0 && !largeEnoughFor(scaleForTarget(targetWidth, targetHeight));
+}
+
+void Picture::describeSize(int w, int h) {
+  width = w;
+  height = h;
+  if (w == fullWidth && h == fullHeight) {
+    scaleX = scaleY = 1.0;
+    scaled = false;
+    pixelPitch = basePitch;
+  } else {
+    scaleX = static_cast<double>(w) / fullWidth;
+    scaleY = static_cast<double>(h) / fullHeight;
+    scaled = true;
+    pixelPitch = 2.0 * basePitch / (scaleX + scaleY);
+  }
 }
 
 void Picture::sizeAtScale(double scale, int* w, int* h) const {
@@ -343,6 +344,8 @@ void Picture::loadFullImage() {
     return;
   }
   if (hasPrefetched_) {
+    // A prefetched full decode, or the scaled image the open kept for the
+    // first refinement (acquireImage describes it by its size).
     image = prefetched_;
     prefetched_.release();
     hasPrefetched_ = false;
@@ -390,12 +393,24 @@ void Picture::makePreview() {
     return;
   }
   describePreview();
-  if (keepFullDecode && !hasPrefetched_ && !sameImage(held, preview)) {
-    // The full decode stays for the first refinement (requestScale below
-    // resizes into a new image and leaves its pixels alone).
-    prefetched_ = held;
-    hasPrefetched_ = true;
-    keepFullDecode = false;
+  if (keepDecodeAt > 0.0 && !hasPrefetched_ && !sameImage(held, preview)) {
+    // What the first refinement will make of the full decode stays for it:
+    // the same resize of the same pixels (requestScale below resizes into a
+    // new image and leaves the decode's pixels alone).
+    int w = 0;
+    int h = 0;
+    sizeAtScale(std::min(keepDecodeAt, 1.0), &w, &h);
+    try {
+      if (w == held.cols && h == held.rows) {
+        prefetched_ = held;
+      } else {
+        cv::resize(held, prefetched_, cv::Size(w, h), 0, 0, cv::INTER_CUBIC);
+      }
+      hasPrefetched_ = true;
+    } catch (...) {
+      prefetched_.release();  // the refinement reads the file instead
+    }
+    keepDecodeAt = 0.0;
   }
   if (requestScale(previewWidth, previewHeight, &held)) {
     preview = image.clone();

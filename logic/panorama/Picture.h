@@ -162,16 +162,23 @@ class Picture {
 
   // Number of times the picture file was read (for tests and benchmarks).
   std::atomic<int> fileReads{0};
-  // Set before setFile: the full-size image decoded for the preview is kept
-  // as if prefetched (see prefetchFullImage), so that the first refinement
-  // does not read the file again. dropPrefetched frees it.
-  bool keepFullDecode = false;
+  // Set before setFile to the scale the first refinement will request
+  // (scaleForTarget of its target size): the image decoded for the preview
+  // is kept, resized to that scale exactly as the refinement would resize
+  // it, as if prefetched (see prefetchFullImage), so that the refinement
+  // neither reads the file again nor holds more than it needs (a request
+  // for another size resizes it or reads the file, as for any held image).
+  // dropPrefetched frees it. 0: keep none.
+  double keepDecodeAt = 0.0;
 
  private:
   // Decodes `path` into *out (empty when it cannot be read, is damaged or
   // has another size than described: see readPictureFile) and records the
   // problem; false when decoding threw.
   bool decodeFile(const std::string& path, cv::Mat* out);
+  // The size fields (width, height, scaleX, scaleY, scaled, pixelPitch) of
+  // a current image of w x h.
+  void describeSize(int w, int h);
   // The preview's scale and size fields for previewSize and the full size.
   void describePreview();
   // Makes the preview current after setFile or setFileWithPreview.
