@@ -134,6 +134,41 @@ std::string Picture::previewRule() const {
          std::to_string(fullWidth) + "x" + std::to_string(fullHeight) + "; orientation ignored; OpenCV " + CV_VERSION;
 }
 
+std::string Picture::scaledRule(cv::Size size) const {
+  Lock lock(mutex_);
+  return "cubic scaled v1; " + std::to_string(size.width) + "x" + std::to_string(size.height) +
+         "; full " + std::to_string(fullWidth) + "x" + std::to_string(fullHeight) +
+         "; orientation ignored; OpenCV " + CV_VERSION;
+}
+
+cv::Size Picture::keptSize() const {
+  Lock lock(mutex_);
+  if (!(keepDecodeAt > 0.0)) {
+    return cv::Size();
+  }
+  int w = 0;
+  int h = 0;
+  sizeAtScale(std::min(keepDecodeAt, 1.0), &w, &h);
+  return cv::Size(w, h);
+}
+
+cv::Mat Picture::keptImage() const {
+  Lock lock(mutex_);
+  return hasPrefetched_ ? prefetched_ : cv::Mat();
+}
+
+bool Picture::keepStoredImage(const cv::Mat& stored) {
+  Lock lock(mutex_);
+  const cv::Size size = keptSize();
+  if (size.empty() || stored.size() != size || stored.type() != CV_8UC3 || hasPrefetched_) {
+    return false;
+  }
+  prefetched_ = stored;
+  hasPrefetched_ = true;
+  keepDecodeAt = 0.0;
+  return true;
+}
+
 PictureFileProblem Picture::takeReadProblem(std::string* reason) {
   Lock lock(mutex_);
   *reason = readReason_;

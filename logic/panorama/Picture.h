@@ -74,6 +74,18 @@ class Picture {
   // method, the preview's longer side, the full size, that an EXIF
   // orientation is not applied, and the OpenCV version.
   std::string previewRule() const;
+  // The size of the image keepDecodeAt keeps (empty when it keeps none).
+  cv::Size keptSize() const;
+  // The image kept for the first refinement (empty when none is kept).
+  cv::Mat keptImage() const;
+  // Takes `stored` (an image this picture kept at an earlier open of the
+  // same file: see scaledRule) as the kept image, as if it had just been
+  // decoded and resized; false, with nothing changed, when nothing is to be
+  // kept or `stored` has another size than keptSize.
+  bool keepStoredImage(const cv::Mat& stored);
+  // The same as previewRule for an image of `size` resized from the full
+  // decode.
+  std::string scaledRule(cv::Size size) const;
   // Why the last read of the file gave no image (kNone when it gave one or
   // when it was taken already) with the English reason for the log; the
   // problem is forgotten, so that it is reported once.

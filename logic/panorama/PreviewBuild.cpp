@@ -5,6 +5,18 @@
 #include "panorama/Picture.h"
 #include "panorama/PreviewCache.h"
 
+namespace {
+
+// The key of the image of `size` a photograph keeps for the first view: the
+// preview's key with the scaled image's rule.
+PreviewKey keptKey(const Picture& picture, const PreviewKey& previewKey, cv::Size size) {
+  PreviewKey key = previewKey;
+  key.rule = picture.scaledRule(size);
+  return key;
+}
+
+}  // namespace
+
 bool buildPreview(Picture* picture, const std::string& path, PreviewCache* cache) {
   PreviewKey key;
   const bool keyed = cache != nullptr && cache->enabled() &&
@@ -12,6 +24,12 @@ bool buildPreview(Picture* picture, const std::string& path, PreviewCache* cache
   if (keyed) {
     cv::Mat stored;
     if (cache->load(key, &stored) && picture->setFileWithPreview(path, stored)) {
+      // The image the first view needs, when an earlier open kept it.
+      const cv::Size size = picture->keptSize();
+      cv::Mat kept;
+      if (!size.empty() && cache->load(keptKey(*picture, key, size), &kept, size)) {
+        picture->keepStoredImage(kept);
+      }
       return true;
     }
   }
@@ -23,6 +41,10 @@ bool buildPreview(Picture* picture, const std::string& path, PreviewCache* cache
   PreviewKey after;
   if (keyed && PreviewCache::keyFor(path, picture->previewRule(), &after) && after == key) {
     cache->store(key, picture->preview);
+    const cv::Mat kept = picture->keptImage();
+    if (!kept.empty()) {
+      cache->store(keptKey(*picture, key, kept.size()), kept);
+    }
   }
   return true;
 }
