@@ -105,11 +105,9 @@ bool Picture::setFileWithPreview(const std::string& path, const cv::Mat& stored)
   describePreview();
   // The size and pitch makePreview's requestScale and applyRequestedScale
   // give for the preview size.
-  const double sx = static_cast<double>(previewWidth) / fullWidth;
-  const double sy = static_cast<double>(previewHeight) / fullHeight;
-  const double s = std::min(1.0, std::fabs(1.0 - sy) <= std::fabs(1.0 - sx) ? sy : sx);
-  const int w = static_cast<int>(std::floor(fullWidth * s + 0.5));
-  const int h = static_cast<int>(std::floor(fullHeight * s + 0.5));
+  int w = 0;
+  int h = 0;
+  sizeAtScale(scaleForTarget(previewWidth, previewHeight), &w, &h);
   if (stored.cols != w || stored.rows != h) {
     return false;
   }
@@ -129,15 +127,17 @@ bool Picture::setFileWithPreview(const std::string& path, const cv::Mat& stored)
 }
 
 std::string Picture::previewRule() const {
-  Lock lock(mutex_);
-  return "cubic preview v1; longer side " + std::to_string(previewSize) + "; full " +
-         std::to_string(fullWidth) + "x" + std::to_string(fullHeight) + "; orientation ignored; OpenCV " + CV_VERSION;
+  return "cubic preview v1; longer side " + std::to_string(previewSize) + ruleTail();
 }
 
 std::string Picture::scaledRule(cv::Size size) const {
-  Lock lock(mutex_);
   return "cubic scaled v1; " + std::to_string(size.width) + "x" + std::to_string(size.height) +
-         "; full " + std::to_string(fullWidth) + "x" + std::to_string(fullHeight) +
+         ruleTail();
+}
+
+std::string Picture::ruleTail() const {
+  Lock lock(mutex_);
+  return "; full " + std::to_string(fullWidth) + "x" + std::to_string(fullHeight) +
          "; orientation ignored; OpenCV " + CV_VERSION;
 }
 
@@ -428,18 +428,16 @@ void Picture::makePreview() {
     return;
   }
   describePreview();
-  if (keepDecodeAt > 0.0 && !hasPrefetched_ && !sameImage(held, preview)) {
+  const cv::Size kept = keptSize();
+  if (!kept.empty() && !hasPrefetched_ && !sameImage(held, preview)) {
     // What the first refinement will make of the full decode stays for it:
     // the same resize of the same pixels (requestScale below resizes into a
     // new image and leaves the decode's pixels alone).
-    int w = 0;
-    int h = 0;
-    sizeAtScale(std::min(keepDecodeAt, 1.0), &w, &h);
     try {
-      if (w == held.cols && h == held.rows) {
+      if (kept == held.size()) {
         prefetched_ = held;
       } else {
-        cv::resize(held, prefetched_, cv::Size(w, h), 0, 0, cv::INTER_CUBIC);
+        cv::resize(held, prefetched_, kept, 0, 0, cv::INTER_CUBIC);
       }
       hasPrefetched_ = true;
     } catch (...) {

@@ -191,6 +191,9 @@ class Picture {
   // The size fields (width, height, scaleX, scaleY, scaled, pixelPitch) of
   // a current image of w x h.
   void describeSize(int w, int h);
+  // What every cache rule ends with: the full size, that the orientation is
+  // not applied, the OpenCV version.
+  std::string ruleTail() const;
   // The preview's scale and size fields for previewSize and the full size.
   void describePreview();
   // Makes the preview current after setFile or setFileWithPreview.
