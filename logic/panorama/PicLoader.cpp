@@ -108,9 +108,9 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
                 static_cast<unsigned>(view->overlaps.size()));
   logLine(text);
 
-  // A refinement decodes the files of the partners whose loads will read
-  // them a few at a time on all cores before the loads, which then take the
-  // decoded images; loads, results and log lines stay as they were.
+  // A refinement decodes (and resizes) the files of the partners whose loads
+  // will read them a few at a time on all cores before the loads, which then
+  // take the images; loads, results and log lines stay as they were.
   const std::size_t batch = force ? prefetchBatchSize() : 0;
   const std::vector<OverlapRecord>& records = view->overlaps;
   for (std::size_t index = 0; index < records.size(); ++index) {
@@ -196,6 +196,7 @@ std::size_t PicLoader::prefetchBatchSize() {
 void PicLoader::prefetch(const std::vector<OverlapRecord>& records, std::size_t from,
                          std::size_t to) {
   std::vector<Picture*> pictures;
+  std::vector<double> scales;
   for (std::size_t i = from; i < to; ++i) {
     Picture* partner = records[i].partner;
     int targetWidth = 0;
@@ -204,13 +205,14 @@ void PicLoader::prefetch(const std::vector<OverlapRecord>& records, std::size_t 
         partner->needsFileFor(targetWidth, targetHeight) &&
         std::find(pictures.begin(), pictures.end(), partner) == pictures.end()) {
       pictures.push_back(partner);
+      scales.push_back(partner->scaleForTarget(targetWidth, targetHeight));
     }
   }
   if (pictures.size() < 2) {
     return;  // one decode gains nothing from another thread
   }
   parallelItems(static_cast<int>(pictures.size()),
-                [&](int i) { pictures[i]->prefetchFullImage(); },
+                [&](int i) { pictures[i]->prefetchFullImage(scales[i]); },
                 static_cast<unsigned>(pictures.size()));
 }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <exception>
 
-#include <opencv2/core/version.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "camera/CamData.h"
@@ -19,6 +18,23 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 constexpr std::size_t kMaxFileName = 4999;
 
 bool sameImage(const cv::Mat& a, const cv::Mat& b) { return a.data == b.data; }
+
+// *out = `image` resized to `size` with the bicubic filter (the image itself
+// when it has that size); false, with *out left alone, when the resize threw.
+bool resizedTo(const cv::Mat& image, cv::Size size, cv::Mat* out) {
+  cv::Mat resized;
+  try {
+    if (image.size() == size) {
+      resized = image;
+    } else {
+      cv::resize(image, resized, size, 0, 0, cv::INTER_CUBIC);
+    }
+  } catch (...) {
+    return false;
+  }
+  *out = resized;
+  return true;
+}
 
 }  // namespace
 
@@ -126,30 +142,13 @@ bool Picture::setFileWithPreview(const std::string& path, const cv::Mat& stored)
   return true;
 }
 
-std::string Picture::previewRule() const {
-  return "cubic preview v1; longer side " + std::to_string(previewSize) + ruleTail();
-}
-
-std::string Picture::scaledRule(cv::Size size) const {
-  return "cubic scaled v1; " + std::to_string(size.width) + "x" + std::to_string(size.height) +
-         ruleTail();
-}
-
-std::string Picture::ruleTail() const {
-  Lock lock(mutex_);
-  return "; full " + std::to_string(fullWidth) + "x" + std::to_string(fullHeight) +
-         "; orientation ignored; OpenCV " + CV_VERSION;
-}
-
 cv::Size Picture::keptSize() const {
   Lock lock(mutex_);
-  if (!(keepDecodeAt > 0.0)) {
-    return cv::Size();
+  cv::Size size;
+  if (keepDecodeAt > 0.0) {
+    sizeAtScale(std::min(keepDecodeAt, 1.0), &size.width, &size.height);
   }
-  int w = 0;
-  int h = 0;
-  sizeAtScale(std::min(keepDecodeAt, 1.0), &w, &h);
-  return cv::Size(w, h);
+  return size;
 }
 
 cv::Mat Picture::keptImage() const {
@@ -294,9 +293,7 @@ void Picture::applyRequestedScale() {
   sizeAtScale(requestedScale, &w, &h);
   if (image.cols != w || image.rows != h) {
     cv::Mat resized;
-    try {
-      cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_CUBIC);
-    } catch (...) {
+    if (!resizedTo(image, cv::Size(w, h), &resized)) {
       return;
     }
     // Dropping our reference frees the old image unless it is the preview.
@@ -392,18 +389,22 @@ void Picture::loadFullImage() {
   }
 }
 
-void Picture::prefetchFullImage() {
+void Picture::prefetchFullImage(double scale) {
   std::string path;
+  cv::Size size;
   {
     Lock lock(mutex_);
     if (id < 0 || hasPrefetched_) {
       return;
     }
     path = fileName;
+    sizeAtScale(std::min(scale, 1.0), &size.width, &size.height);
   }
-  // Decoding takes long and must not hold the picture's lock.
+  // Decoding and resizing take long and must not hold the picture's lock.
   cv::Mat loaded;
-  const bool decoded = decodeFile(path, &loaded);
+  bool decoded = decodeFile(path, &loaded);
+  // The resize the load would make of this decode.
+  decoded = decoded && (loaded.empty() || resizedTo(loaded, size, &loaded));
   Lock lock(mutex_);
   if (decoded && !hasPrefetched_) {
     prefetched_ = loaded;
@@ -433,16 +434,7 @@ void Picture::makePreview() {
     // What the first refinement will make of the full decode stays for it:
     // the same resize of the same pixels (requestScale below resizes into a
     // new image and leaves the decode's pixels alone).
-    try {
-      if (kept == held.size()) {
-        prefetched_ = held;
-      } else {
-        cv::resize(held, prefetched_, kept, 0, 0, cv::INTER_CUBIC);
-      }
-      hasPrefetched_ = true;
-    } catch (...) {
-      prefetched_.release();  // the refinement reads the file instead
-    }
+    hasPrefetched_ = resizedTo(held, kept, &prefetched_);  // else the refinement reads the file
     keepDecodeAt = 0.0;
   }
   if (requestScale(previewWidth, previewHeight, &held)) {
@@ -460,8 +452,7 @@ void Picture::makePreview() {
 void Picture::describePreview() {
   const int longer = fullWidth > fullHeight ? fullWidth : fullHeight;
   previewScale = static_cast<double>(previewSize) / longer;
-  previewWidth = static_cast<int>(std::floor(fullWidth * previewScale + 0.5));
-  previewHeight = static_cast<int>(std::floor(fullHeight * previewScale + 0.5));
+  sizeAtScale(previewScale, &previewWidth, &previewHeight);
 }
 
 bool Picture::tryLock(const void* owner) {

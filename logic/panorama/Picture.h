@@ -66,26 +66,19 @@ class Picture {
   bool setFile(const std::string& path);
   // Takes the file path and `stored` as the preview, which becomes current,
   // exactly as setFile would have made it from the file (stored must be a
-  // preview this picture made earlier from the same file: see previewRule).
-  // Nothing is read. False, with nothing changed, when `stored` has another
-  // size than setFile's preview would have.
+  // preview this picture made earlier from the same file: see previewRule in
+  // PreviewBuild.h). Nothing is read. False, with nothing changed, when
+  // `stored` has another size than setFile's preview would have.
   bool setFileWithPreview(const std::string& path, const cv::Mat& stored);
-  // A text naming everything besides the file that shapes the preview: the
-  // method, the preview's longer side, the full size, that an EXIF
-  // orientation is not applied, and the OpenCV version.
-  std::string previewRule() const;
   // The size of the image keepDecodeAt keeps (empty when it keeps none).
   cv::Size keptSize() const;
   // The image kept for the first refinement (empty when none is kept).
   cv::Mat keptImage() const;
   // Takes `stored` (an image this picture kept at an earlier open of the
-  // same file: see scaledRule) as the kept image, as if it had just been
+  // same file) as the kept image, as if it had just been
   // decoded and resized; false, with nothing changed, when nothing is to be
   // kept or `stored` has another size than keptSize.
   bool keepStoredImage(const cv::Mat& stored);
-  // The same as previewRule for an image of `size` resized from the full
-  // decode.
-  std::string scaledRule(cv::Size size) const;
   // Why the last read of the file gave no image (kNone when it gave one or
   // when it was taken already) with the English reason for the log; the
   // problem is forgotten, so that it is reported once.
@@ -113,9 +106,10 @@ class Picture {
   void loadFullImage();
   void makePreview();
   // Decodes the picture file ahead of a load that is about to need it, so
-  // that several photographs can be decoded at once; the next loadFullImage
-  // takes the decoded image instead of reading the file. Thread-safe.
-  void prefetchFullImage();
+  // that several photographs can be decoded at once, and resizes the decode
+  // to `scale` (below 1) as that load's request will; the next loadFullImage
+  // takes the image instead of reading the file. Thread-safe.
+  void prefetchFullImage(double scale = 1.0);
   // Forgets a decoded image that no load took.
   void dropPrefetched();
 
@@ -191,9 +185,6 @@ class Picture {
   // The size fields (width, height, scaleX, scaleY, scaled, pixelPitch) of
   // a current image of w x h.
   void describeSize(int w, int h);
-  // What every cache rule ends with: the full size, that the orientation is
-  // not applied, the OpenCV version.
-  std::string ruleTail() const;
   // The preview's scale and size fields for previewSize and the full size.
   void describePreview();
   // Makes the preview current after setFile or setFileWithPreview.

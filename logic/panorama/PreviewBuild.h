@@ -2,8 +2,18 @@
 
 #include <string>
 
+#include <opencv2/core.hpp>
+
 class Picture;
 class PreviewCache;
+
+// A text naming everything besides the file that shapes the picture's
+// preview: the method, the preview's longer side, the full size, that an
+// EXIF orientation is not applied, and the OpenCV version.
+std::string previewRule(const Picture& picture);
+// The same for an image of `size` resized from the full decode (the image a
+// photograph keeps for the first view).
+std::string scaledRule(const Picture& picture, cv::Size size);
 
 // Gives `picture` its file `path` and its preview, which becomes current:
 // from `cache` (may be null) when it holds the preview of this file as it is
