@@ -58,8 +58,10 @@ bool buildPreview(Picture* picture, const std::string& path, PreviewCache* cache
   PreviewKey after;
   if (keyed && PreviewCache::keyFor(path, previewRule(*picture), &after) && after == key) {
     cache->store(key, picture->preview);
+    // Only images much smaller than the photograph: reading a larger one
+    // back saves little against decoding the file and fills the cache.
     const cv::Mat kept = picture->keptImage();
-    if (!kept.empty()) {
+    if (!kept.empty() && 4.0 * kept.total() <= 1.0 * picture->fullWidth * picture->fullHeight) {
       cache->store(keptKey(*picture, key, kept.size()), kept);
     }
   }

@@ -22,8 +22,9 @@ std::string scaledRule(const Picture& picture, cv::Size size);
 // while it was decoded. A cached preview is byte for byte the one setFile
 // makes; a damaged or mismatching entry is a miss. The image a photograph
 // keeps for the first view (Picture::keepDecodeAt) is cached beside its
-// preview the same way (up to the cache's entry size), so that a reopen
-// need not decode the first view's photographs either. False when the file could
+// preview the same way when it has at most a quarter of the photograph's
+// pixels, so that a reopen need not decode the first view's photographs
+// either. False when the file could
 // not be read (see Picture::takeReadProblem). Thread-safe for different
 // pictures.
 bool buildPreview(Picture* picture, const std::string& path, PreviewCache* cache);
