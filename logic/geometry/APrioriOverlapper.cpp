@@ -78,7 +78,7 @@ Pyramid pyramidOf(Picture* picture, PyramidRole role, bool fullSize = false) {
 }
 
 // Clips the partner's image rectangle against the reference's pyramid into
-// *record: 0 found, -1 partner wholly behind, -2 polygon empty.
+// *out: 0 found, -1 partner wholly behind, -2 polygon empty.
 int clipPyramids(const Pyramid& partner, const Pyramid& reference, OverlapRecord* out) {
   const ViewFrame& referenceFrame = reference.asReference;
   const ViewFrame& partnerFrame = partner.asPartner;

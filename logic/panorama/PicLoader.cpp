@@ -111,37 +111,41 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
   // A refinement decodes (and resizes) the files of the partners whose loads
   // will read them a few at a time on all cores before the loads, which then
   // take the images; loads, results and log lines stay as they were.
-  const std::size_t batch = force ? prefetchBatchSize() : 0;
-  const std::vector<OverlapRecord>& records = view->overlaps;
-  for (std::size_t index = 0; index < records.size(); ++index) {
-    if (batch > 1 && index % batch == 0) {
-      prefetch(records, index, std::min(records.size(), index + batch));
+  std::vector<Target> targets(view->overlaps.size());
+  for (std::size_t index = 0; index < targets.size(); ++index) {
+    Target& target = targets[index];
+    if (targetSize(view->overlaps[index], &target.width, &target.height)) {
+      target.picture = view->overlaps[index].partner;
     }
-    const OverlapRecord& record = records[index];
-    Picture* partner = record.partner;
-    int targetWidth = 0;
-    int targetHeight = 0;
-    if (!targetSize(record, &targetWidth, &targetHeight)) {
+  }
+  const std::size_t batch = force ? prefetchBatchSize() : 0;
+  for (std::size_t index = 0; index < targets.size(); ++index) {
+    if (batch > 1 && index % batch == 0) {
+      prefetch(targets, index, std::min(targets.size(), index + batch));
+    }
+    const Target& target = targets[index];
+    Picture* partner = target.picture;
+    if (partner == nullptr) {
       continue;
     }
     if (force) {
       partner->keepCurrent = false;
     }
     const bool heldLarger = force && !partner->previewIsCurrent();
-    load(partner, targetWidth, targetHeight);
+    load(partner, target.width, target.height);
     if (heldLarger && partner->previewIsCurrent()) {
       // Its image was smaller than the view needs: the request dropped it to
       // the preview to make room, and the refined view must not be drawn
       // from previews, so the larger image is loaded now.
       partner->keepCurrent = false;
-      load(partner, targetWidth, targetHeight);
+      load(partner, target.width, target.height);
     }
     partner->keepCurrent = true;
   }
   if (batch > 1) {
-    for (const OverlapRecord& record : records) {
-      if (record.partner != nullptr) {
-        record.partner->dropPrefetched();
+    for (const Target& target : targets) {
+      if (target.picture != nullptr) {
+        target.picture->dropPrefetched();
       }
     }
   }
@@ -193,19 +197,15 @@ std::size_t PicLoader::prefetchBatchSize() {
   return std::clamp<std::size_t>(cores, 1, 4);
 }
 
-void PicLoader::prefetch(const std::vector<OverlapRecord>& records, std::size_t from,
-                         std::size_t to) {
+void PicLoader::prefetch(const std::vector<Target>& targets, std::size_t from, std::size_t to) {
   std::vector<Picture*> pictures;
   std::vector<double> scales;
   for (std::size_t i = from; i < to; ++i) {
-    Picture* partner = records[i].partner;
-    int targetWidth = 0;
-    int targetHeight = 0;
-    if (hasSlot(partner) && targetSize(records[i], &targetWidth, &targetHeight) &&
-        partner->needsFileFor(targetWidth, targetHeight) &&
+    Picture* partner = targets[i].picture;
+    if (hasSlot(partner) && partner->needsFileFor(targets[i].width, targets[i].height) &&
         std::find(pictures.begin(), pictures.end(), partner) == pictures.end()) {
       pictures.push_back(partner);
-      scales.push_back(partner->scaleForTarget(targetWidth, targetHeight));
+      scales.push_back(partner->scaleForTarget(targets[i].width, targets[i].height));
     }
   }
   if (pictures.size() < 2) {

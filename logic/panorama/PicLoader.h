@@ -84,9 +84,16 @@ class PicLoader {
   // The picture has a slot: its ID is 0 ... pictureCount - 1.
   bool hasSlot(const Picture* picture) const;
   static std::size_t prefetchBatchSize();
-  // Decodes, in parallel, the files of the partners of records [from, to)
-  // whose loads will read them (their image is smaller than the record asks).
-  void prefetch(const std::vector<OverlapRecord>& records, std::size_t from, std::size_t to);
+  // A view record's partner and the size it asks for (targetSize); no
+  // picture when the record cannot be measured.
+  struct Target {
+    Picture* picture = nullptr;  // not owned
+    int width = 0;
+    int height = 0;
+  };
+  // Decodes, in parallel, the files of the partners of targets [from, to)
+  // whose loads will read them (their image is smaller than asked for).
+  void prefetch(const std::vector<Target>& targets, std::size_t from, std::size_t to);
   // Logs why the picture's file gave no image, if it did not.
   void logReadProblem(Picture* picture);
   void logLine(const char* text);

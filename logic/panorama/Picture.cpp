@@ -131,12 +131,7 @@ bool Picture::setFileWithPreview(const std::string& path, const cv::Mat& stored)
   preview = stored;
   previewWidth = w;
   previewHeight = h;
-  if (w == fullWidth && h == fullHeight) {
-    previewPitch = basePitch;
-  } else {
-    previewPitch = 2.0 * basePitch /
-                   (static_cast<double>(w) / fullWidth + static_cast<double>(h) / fullHeight);
-  }
+  previewPitch = pitchAtSize(w, h);
   rescalePending = false;
   showPreview();
   return true;
@@ -329,16 +324,18 @@ bool Picture::needsFileFor(int targetWidth, int targetHeight) const {
 void Picture::describeSize(int w, int h) {
   width = w;
   height = h;
+  scaled = w != fullWidth || h != fullHeight;
+  scaleX = scaled ? static_cast<double>(w) / fullWidth : 1.0;
+  scaleY = scaled ? static_cast<double>(h) / fullHeight : 1.0;
+  pixelPitch = pitchAtSize(w, h);
+}
+
+double Picture::pitchAtSize(int w, int h) const {
   if (w == fullWidth && h == fullHeight) {
-    scaleX = scaleY = 1.0;
-    scaled = false;
-    pixelPitch = basePitch;
-  } else {
-    scaleX = static_cast<double>(w) / fullWidth;
-    scaleY = static_cast<double>(h) / fullHeight;
-    scaled = true;
-    pixelPitch = 2.0 * basePitch / (scaleX + scaleY);
+    return basePitch;
   }
+  return 2.0 * basePitch /
+         (static_cast<double>(w) / fullWidth + static_cast<double>(h) / fullHeight);
 }
 
 void Picture::sizeAtScale(double scale, int* w, int* h) const {

@@ -185,6 +185,9 @@ class Picture {
   // The size fields (width, height, scaleX, scaleY, scaled, pixelPitch) of
   // a current image of w x h.
   void describeSize(int w, int h);
+  // The pixel pitch of an image of w x h: the base pitch at full size, else
+  // the base pitch over the mean of the two axis scales.
+  double pitchAtSize(int w, int h) const;
   // The preview's scale and size fields for previewSize and the full size.
   void describePreview();
   // Makes the preview current after setFile or setFileWithPreview.
