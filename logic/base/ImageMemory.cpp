@@ -1,5 +1,7 @@
 #include "base/ImageMemory.h"
 
+#include "base/ImageBlockPool.h"
+
 #include <cstdlib>  // defines __GLIBC__ on the GNU C library
 
 #if defined(__GLIBC__)
@@ -15,5 +17,12 @@ void tuneMemoryForImages() {
   mallopt(M_MMAP_THRESHOLD, 128 << 20);
   mallopt(M_TRIM_THRESHOLD, static_cast<int>(kKeptFreeBytes));
   mallopt(M_ARENA_MAX, 1);
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // Large images in blocks of huge pages (the address sanitizer's checks of
+  // image bounds need the C library's allocations). The pool lives as long
+  // as the program: images may be freed as late as its exit.
+  static ImageBlockPool* const pool = new ImageBlockPool(kKeptImageBytes);
+  cv::Mat::setDefaultAllocator(pool);
 #endif
 }

@@ -13,3 +13,6 @@ void tuneMemoryForImages();
 
 // Freed memory the allocator keeps for reuse after tuneMemoryForImages.
 constexpr long kKeptFreeBytes = 256L << 20;
+// Freed image blocks kept for reuse (see ImageBlockPool), which
+// tuneMemoryForImages makes the images' allocator.
+constexpr long kKeptImageBytes = 128L << 20;
