@@ -187,6 +187,7 @@ void PanController::close() {
   documents_->abandonOpen();
   lookAround_->stopThread();
   refinement_->stop();
+  pipeline_->haltDecodeAhead();
   pipeline_->waitForFreeThreads();
   state_->canvasResized = false;
   documents_->closeSoundData();
@@ -199,6 +200,7 @@ bool PanController::quiesce() {
   lookAround_->stopThread();
   // Its end restarted the timer; a firing now would run during the release.
   refinement_->cancel();
+  pipeline_->haltDecodeAhead();
   pipeline_->waitForFreeThreads();
   if (!state_->canvasResized.exchange(false)) {
     return false;

@@ -63,7 +63,8 @@ ViewPipeline::ViewPipeline(gui* listener, Logger* logger, ViewState* state,
       logger_(logger),
       state_(state),
       panorama_(std::move(panorama)),
-      sound_(std::move(sound)) {}
+      sound_(std::move(sound)),
+      decodeAhead_(logger) {}
 
 ViewPipeline::~ViewPipeline() { freeThreads_.waitAll(); }
 
@@ -73,6 +74,8 @@ bool ViewPipeline::soundLayerVisible() const {
 }
 
 void ViewPipeline::waitForFreeThreads() { freeThreads_.waitAll(); }
+
+void ViewPipeline::haltDecodeAhead() { decodeAhead_.halt(); }
 
 void ViewPipeline::forgetPanoramaView() {
   std::lock_guard<std::recursive_mutex> recalc(recalcMutex_);
@@ -135,6 +138,9 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
   logger_->log("PanController::recalculatePanImage get overlapped images");
   std::vector<Picture*> overlapped;
   panorama->overlapper->getOverlappedPictures(outPicture_.get(), &overlapped);
+  if (refinement) {
+    decodeAhead_.finish();  // what it decoded is this refinement's
+  }
 
   guardedStep(logger_, "recalcPanImage, loadNeededPictures cvExcetion",
               "recalcPanImage, loadNeededPictures general exception", "FUU",
@@ -167,10 +173,10 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
 
   state_->locked = false;
   unlockOnFailure.dismiss();
-  startFreeThread();
+  startFreeThread(!refinement);
 }
 
-void ViewPipeline::startFreeThread() {
+void ViewPipeline::startFreeThread(bool quickView) {
   // The thread owns its copy of the view picture and shares the loader, which
   // therefore outlives it; closing waits for it all the same, because the
   // copy's overlap records point into the picture collection.
@@ -180,6 +186,9 @@ void ViewPipeline::startFreeThread() {
   freeThreads_.start([logger, viewCopy, loader] {
     guarded(logger, "PanController::freeUnneededThread", [&] { loader->freeUnneded(viewCopy.get()); });
   });
+  if (quickView) {
+    decodeAhead_.schedule(viewCopy, loader);
+  }
 }
 
 void ViewPipeline::refreshView() {

@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "camera/CamData.h"
+#include "controller/DecodeAhead.h"
 #include "controller/FreeThreads.h"
 
 class Logger;
@@ -24,7 +25,9 @@ class gui;
 //
 // The recalculations are kept apart by one recursive mutex; each sets
 // `locked` for its duration. After every panorama view a free thread lets
-// the loader drop the photographs the view no longer needs.
+// the loader drop the photographs the view no longer needs; after a quick
+// view the photographs its refinement will read are decoded ahead once the
+// camera rests.
 class ViewPipeline {
  public:
   // The documents are read through the two functions, which give the open
@@ -54,6 +57,9 @@ class ViewPipeline {
   bool soundLayerVisible() const;
   // Blocks until every free thread started so far has ended.
   void waitForFreeThreads();
+  // Stops decoding ahead for the last quick view (see DecodeAhead) and waits
+  // until it has stopped: before the panorama's pictures are released.
+  void haltDecodeAhead();
   // Drops the view pictures (their overlap records point into the panorama
   // that is being closed) and the sound view.
   void forgetPanoramaView();
@@ -67,7 +73,9 @@ class ViewPipeline {
   // old one released with `releaseLog` in the log, its image handed on to
   // the new one).
   CamData beginView(const char* status, const char* releaseLog, std::unique_ptr<Picture>* slot);
-  void startFreeThread();
+  // The free thread for the view just drawn, and after a quick view the
+  // decode ahead for its refinement.
+  void startFreeThread(bool quickView);
 
   gui* listener_;
   Logger* logger_;
@@ -86,4 +94,5 @@ class ViewPipeline {
   float blendAlpha_ = 0.0f;
   bool blendValid_ = false;
   FreeThreads freeThreads_;
+  DecodeAhead decodeAhead_;  // last: ends before the rest is released
 };

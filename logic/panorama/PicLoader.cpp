@@ -118,6 +118,9 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
       target.picture = view->overlaps[index].partner;
     }
   }
+  if (force) {
+    takeAheadDecodes(targets);
+  }
   const std::size_t batch = force ? prefetchBatchSize() : 0;
   for (std::size_t index = 0; index < targets.size(); ++index) {
     if (batch > 1 && index % batch == 0) {
@@ -142,7 +145,7 @@ void PicLoader::loadNeededPictures(Picture* view, bool force) {
     }
     partner->keepCurrent = true;
   }
-  if (batch > 1) {
+  if (force) {
     for (const Target& target : targets) {
       if (target.picture != nullptr) {
         target.picture->dropPrefetched();
@@ -214,6 +217,97 @@ void PicLoader::prefetch(const std::vector<Target>& targets, std::size_t from, s
   parallelItems(static_cast<int>(pictures.size()),
                 [&](int i) { pictures[i]->prefetchFullImage(scales[i]); },
                 static_cast<unsigned>(pictures.size()));
+}
+
+void PicLoader::decodeAhead(Picture* viewCopy, const std::atomic<bool>& stop) {
+  if (viewCopy == nullptr) {
+    return;
+  }
+  struct Wanted {
+    Picture* picture;
+    double scale;
+    cv::Size size;
+  };
+  std::vector<Wanted> wanted;
+  std::size_t bytes = 0;
+  for (const OverlapRecord& record : viewCopy->overlaps) {
+    Picture* partner = record.partner;
+    int width = 0;
+    int height = 0;
+    if (!targetSize(record, &width, &height) || !hasSlot(partner) ||
+        !partner->needsFileFor(width, height) ||
+        std::any_of(wanted.begin(), wanted.end(),
+                    [partner](const Wanted& w) { return w.picture == partner; })) {
+      continue;
+    }
+    Wanted next{partner, partner->scaleForTarget(width, height), {}};
+    partner->sizeAtScale(std::min(next.scale, 1.0), &next.size.width, &next.size.height);
+    bytes += 3 * static_cast<std::size_t>(next.size.area());
+    if (bytes > kMaxAheadBytes) {
+      break;
+    }
+    wanted.push_back(next);
+  }
+  // Decodes still wanted stay; the others are freed.
+  std::vector<Wanted> missing;
+  {
+    std::lock_guard<std::mutex> lock(aheadMutex_);
+    std::vector<AheadDecode> kept;
+    for (const Wanted& w : wanted) {
+      const auto it = std::find_if(ahead_.begin(), ahead_.end(), [&w](const AheadDecode& a) {
+        return a.picture == w.picture && a.image.size() == w.size;
+      });
+      if (it != ahead_.end()) {
+        kept.push_back(*it);
+      } else {
+        missing.push_back(w);
+      }
+    }
+    ahead_.swap(kept);
+  }
+  parallelItems(
+      static_cast<int>(missing.size()),
+      [&](int i) {
+        cv::Mat image;
+        if (missing[i].picture->decodeAt(missing[i].scale, &image) &&
+            image.size() == missing[i].size) {
+          std::lock_guard<std::mutex> lock(aheadMutex_);
+          ahead_.push_back({missing[i].picture, image});
+        }
+      },
+      1, &stop);
+}
+
+std::size_t PicLoader::aheadBytes() const {
+  std::lock_guard<std::mutex> lock(aheadMutex_);
+  std::size_t bytes = 0;
+  for (const AheadDecode& decode : ahead_) {
+    bytes += decode.image.total() * decode.image.elemSize();
+  }
+  return bytes;
+}
+
+void PicLoader::takeAheadDecodes(const std::vector<Target>& targets) {
+  std::vector<AheadDecode> ahead;
+  {
+    std::lock_guard<std::mutex> lock(aheadMutex_);
+    ahead.swap(ahead_);
+  }
+  for (const AheadDecode& decode : ahead) {
+    const auto target = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
+      return t.picture == decode.picture;
+    });
+    if (target == targets.end() || !decode.picture->needsFileFor(target->width, target->height)) {
+      continue;
+    }
+    int w = 0;
+    int h = 0;
+    decode.picture->sizeAtScale(
+        std::min(decode.picture->scaleForTarget(target->width, target->height), 1.0), &w, &h);
+    if (decode.image.size() == cv::Size(w, h)) {
+      decode.picture->offerPrefetched(decode.image);
+    }
+  }
 }
 
 void PicLoader::load(Picture* picture, int targetWidth, int targetHeight) {

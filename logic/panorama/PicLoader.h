@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,18 @@ class PicLoader {
   void loadNeighbours(Picture* view);
   void loadNeighboursFrom(Picture* picture, int level, double scale, Picture* view);
 
+  // Decodes ahead, while the camera rests after a quick view, what the next
+  // refinement of `viewCopy` will read: the partners whose loads will read
+  // their files, in list order, resized as the loads will ask, up to
+  // kMaxAheadBytes of images. The next refinement (loadNeededPictures with
+  // force) takes those of exactly the size it asks for and frees the rest.
+  // Stops between photographs once `stop` is set. Runs beside quick views and
+  // free threads, never beside a refinement; the pictures must outlive it.
+  void decodeAhead(Picture* viewCopy, const std::atomic<bool>& stop);
+  static constexpr std::size_t kMaxAheadBytes = std::size_t{64} << 20;
+  // Bytes of images decoded ahead and not yet taken.
+  std::size_t aheadBytes() const;
+
   // Pictures that kept their decode of the open (Picture::keepDecodeAt):
   // the first refinement (loadNeededPictures with force) takes what it
   // needs and frees the rest.
@@ -94,6 +107,15 @@ class PicLoader {
   // Decodes, in parallel, the files of the partners of targets [from, to)
   // whose loads will read them (their image is smaller than asked for).
   void prefetch(const std::vector<Target>& targets, std::size_t from, std::size_t to);
+  // Hands the images decoded ahead that the targets ask for to their
+  // pictures (Picture::offerPrefetched) and frees the others.
+  void takeAheadDecodes(const std::vector<Target>& targets);
+  struct AheadDecode {
+    Picture* picture = nullptr;  // not owned
+    cv::Mat image;
+  };
+  mutable std::mutex aheadMutex_;
+  std::vector<AheadDecode> ahead_;
   // Logs why the picture's file gave no image, if it did not.
   void logReadProblem(Picture* picture);
   void logLine(const char* text);

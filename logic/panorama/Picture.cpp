@@ -9,6 +9,7 @@
 
 #include "camera/CamData.h"
 #include "camera/GeneralCamera.h"
+#include "panorama/BicubicResize.h"
 
 namespace {
 
@@ -18,23 +19,6 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 constexpr std::size_t kMaxFileName = 4999;
 
 bool sameImage(const cv::Mat& a, const cv::Mat& b) { return a.data == b.data; }
-
-// *out = `image` resized to `size` with the bicubic filter (the image itself
-// when it has that size); false, with *out left alone, when the resize threw.
-bool resizedTo(const cv::Mat& image, cv::Size size, cv::Mat* out) {
-  cv::Mat resized;
-  try {
-    if (image.size() == size) {
-      resized = image;
-    } else {
-      cv::resize(image, resized, size, 0, 0, cv::INTER_CUBIC);
-    }
-  } catch (...) {
-    return false;
-  }
-  *out = resized;
-  return true;
-}
 
 }  // namespace
 
@@ -387,26 +371,46 @@ void Picture::loadFullImage() {
 }
 
 void Picture::prefetchFullImage(double scale) {
-  std::string path;
-  cv::Size size;
   {
     Lock lock(mutex_);
     if (id < 0 || hasPrefetched_) {
       return;
     }
+  }
+  cv::Mat decoded;
+  if (decodeAt(scale, &decoded)) {
+    offerPrefetched(decoded);
+  }
+}
+
+bool Picture::decodeAt(double scale, cv::Mat* out) {
+  std::string path;
+  cv::Size size;
+  {
+    Lock lock(mutex_);
+    if (id < 0) {
+      return false;
+    }
     path = fileName;
     sizeAtScale(std::min(scale, 1.0), &size.width, &size.height);
   }
-  // Decoding and resizing take long and must not hold the picture's lock.
+  // Decoding and the resize the load would make take long and must not hold
+  // the picture's lock.
   cv::Mat loaded;
-  bool decoded = decodeFile(path, &loaded);
-  // The resize the load would make of this decode.
-  decoded = decoded && (loaded.empty() || resizedTo(loaded, size, &loaded));
+  const bool decoded =
+      decodeFile(path, &loaded) && (loaded.empty() || resizedTo(loaded, size, &loaded));
+  *out = decoded ? loaded : cv::Mat();
+  return decoded;
+}
+
+bool Picture::offerPrefetched(const cv::Mat& decoded) {
   Lock lock(mutex_);
-  if (decoded && !hasPrefetched_) {
-    prefetched_ = loaded;
-    hasPrefetched_ = true;
+  if (id < 0 || hasPrefetched_) {
+    return false;
   }
+  prefetched_ = decoded;
+  hasPrefetched_ = true;
+  return true;
 }
 
 void Picture::dropPrefetched() {

@@ -110,6 +110,14 @@ class Picture {
   // to `scale` (below 1) as that load's request will; the next loadFullImage
   // takes the image instead of reading the file. Thread-safe.
   void prefetchFullImage(double scale = 1.0);
+  // The decode of the picture file resized to `scale` into *out, exactly as
+  // prefetchFullImage makes it, without keeping it (empty when the file gave
+  // no image); false when decoding or resizing failed. Thread-safe.
+  bool decodeAt(double scale, cv::Mat* out);
+  // Keeps `decoded` (what decodeAt gave) for the next loadFullImage as if
+  // prefetched, unless an image is kept already; whether it was kept.
+  // Thread-safe.
+  bool offerPrefetched(const cv::Mat& decoded);
   // Forgets a decoded image that no load took.
   void dropPrefetched();
 

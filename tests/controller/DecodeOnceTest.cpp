@@ -73,3 +73,51 @@ TEST_F(DecodeOnce, OpenAndFirstRefinementReadEachFileOnce) {
   EXPECT_GT(total, 0);
   EXPECT_EQ(total, again) << "only the photographs the view shows enlarged";
 }
+
+// While the camera rests after a quick view, the photographs its refinement
+// will read are decoded ahead: that refinement then reads no file again and
+// draws byte for byte the view of a refinement that had to read them itself.
+// Closing while decoding ahead waits for it.
+TEST_F(DecodeOnce, ARestingCamerasRefinementTakesWhatWasDecodedAhead) {
+  const std::string description = copiedSample();
+  ASSERT_EQ(controller->openPanorama(description.c_str()), 0);
+  ASSERT_TRUE(waitUntilSettled());
+  std::vector<int> opened;
+  int enlarged = 0;
+  counts(&opened, &enlarged);
+
+  // Another controller refines the same quick view at once.
+  RecordingGui otherWindow(160, 120);
+  auto other = makeController(otherWindow);
+  ASSERT_EQ(other->openPanorama(description.c_str()), 0);
+  other->setCameraData(2.0, 1.2, 50.0);
+  other->refine();
+  const PicManager* otherPanorama = other->panorama();
+  std::vector<int> otherReads;
+  for (const auto& picture : otherPanorama->pictures) otherReads.push_back(picture->fileReads);
+
+  // The decoding ahead has begun once a file was read since the open.
+  const auto readSince = [&](const std::vector<int>& before) {
+    std::vector<int> now;
+    int ignored = 0;
+    counts(&now, &ignored);
+    return now != before;
+  };
+  controller->setCameraData(2.0, 1.2, 50.0);
+  ASSERT_TRUE(waitFor([&] { return readSince(opened); }));
+  controller->refine();
+  std::vector<int> reads;
+  counts(&reads, &enlarged);
+  int readAgain = 0;
+  for (std::size_t i = 0; i < reads.size(); ++i) {
+    EXPECT_LE(reads[i] - opened[i], 1) << "photograph " << i << " read twice";
+    EXPECT_EQ(reads[i] - opened[i], otherReads[i]) << "photograph " << i;
+    readAgain += reads[i] - opened[i];
+  }
+  EXPECT_GT(readAgain, 0);
+  EXPECT_TRUE(sameImage(window.lastImage(), otherWindow.lastImage()));
+
+  controller->setCameraData(0.5, 1.2, 30.0);
+  ASSERT_TRUE(waitFor([&] { return readSince(reads); }));
+  controller->close();
+}
