@@ -7,8 +7,10 @@
 // panorama of 28 photographs of 6 megapixels took a third of its time in
 // page faults), and the decoding threads share that heap rather than each
 // keeping its own. Up to kKeptFreeBytes of freed memory stay with the
-// program. Call it at the start of main, before any thread is started; it
-// does nothing where the C library has no such settings.
+// program. Images of 2 MB and more come from an ImageBlockPool in huge pages
+// instead (not in sanitizer builds, whose bound checks need the C library's
+// blocks). Call it at the start of main, before any thread is started; the
+// C library's settings are left out where it has none.
 void tuneMemoryForImages();
 
 // Freed memory the allocator keeps for reuse after tuneMemoryForImages.

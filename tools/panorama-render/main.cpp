@@ -150,8 +150,9 @@ int main(int argc, char** argv) {
       quick.push_back(msSince(start));
     }
     // The viewer refines a second after the last change, when the freeing
-    // after the last quick view has long finished; a refinement started at
-    // once would find the loader busy and load nothing.
+    // after the last quick view has long finished (a refinement started at
+    // once would find the loader busy and load nothing) and the photographs
+    // the refinement reads have been decoded ahead.
     std::this_thread::sleep_for(std::chrono::seconds(1));
     if (!stopped()) {
       const auto start = std::chrono::steady_clock::now();
