@@ -205,6 +205,16 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
   }
 }
 
+// fillCells eight floats per store.
+__attribute__((target("avx2"))) void fillCellsLanes(float* cells, std::size_t count, float value) {
+  const __m256 values = _mm256_set1_ps(value);
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    _mm256_storeu_ps(cells + i, values);
+  }
+  std::fill(cells + i, cells + count, value);
+}
+
 // finishPixel four cells at a time: two cells per 256-bit division, the packs
 // saturate, a shuffle drops every fourth byte.
 __attribute__((target("avx2"))) void finishPixelsLanes(const float* cells, int count,
@@ -251,6 +261,16 @@ void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& v
   }
 #endif
   drawPinholeRowsScalar(s, rowFrom, rowTo, view, cells, firstRow);
+}
+
+void fillCells(float* cells, std::size_t count, float value) {
+#if defined(PANO_AVX2_LANES)
+  if (vectorLanesInUse()) {
+    fillCellsLanes(cells, count, value);
+    return;
+  }
+#endif
+  std::fill(cells, cells + count, value);
 }
 
 void finishPixels(const float* cells, int count, float rounding, std::uint8_t* pixels) {

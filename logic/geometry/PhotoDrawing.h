@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -79,6 +80,10 @@ constexpr float kIncludePriority = 1e9f;
 // `cells` and `firstRow` as for drawPinholeRows.
 void drawLensRows(const DrawJob& job, int rowFrom, int rowTo, const ViewRays& view, float* cells,
                   int firstRow);
+
+// Sets `count` floats of accumulator cells to `value` (a vector store per
+// eight where the lanes are in use: the compiler stores them one by one).
+void fillCells(float* cells, std::size_t count, float value);
 
 // Turns `count` accumulator cells into 8-bit pixels (three bytes each): every
 // channel sum divided by the weight sum, plus `rounding` (0 truncates, 0.5

@@ -348,7 +348,7 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
     float* const cells = band.data();
     for (int first = from; first < to; first += bandRows) {
       const int last = std::min(to, first + bandRows);
-      std::fill(cells, cells + 4 * static_cast<std::size_t>(last - first) * viewWidth, start);
+      fillCells(cells, 4 * static_cast<std::size_t>(last - first) * viewWidth, start);
       for (const DrawJob& job : jobs) {
         const int rowFrom = std::max(job.rowFrom, first);
         const int rowTo = std::min(job.rowTo, last);
