@@ -265,17 +265,18 @@ void PicLoader::decodeAhead(Picture* viewCopy, const std::atomic<bool>& stop) {
     }
     ahead_.swap(kept);
   }
-  parallelItems(
-      static_cast<int>(missing.size()),
-      [&](int i) {
-        cv::Mat image;
-        if (missing[i].picture->decodeAt(missing[i].scale, &image) &&
-            image.size() == missing[i].size) {
-          std::lock_guard<std::mutex> lock(aheadMutex_);
-          ahead_.push_back({missing[i].picture, image});
-        }
-      },
-      1, &stop);
+  // One at a time: the cores stay free for the quick views of a camera that
+  // moves again, and at most one full decode is held beside the kept images.
+  for (const Wanted& w : missing) {
+    cv::Mat image;
+    if (stop) {
+      return;
+    }
+    if (w.picture->decodeAt(w.scale, &image) && image.size() == w.size) {
+      std::lock_guard<std::mutex> lock(aheadMutex_);
+      ahead_.push_back({w.picture, image});
+    }
+  }
 }
 
 std::size_t PicLoader::aheadBytes() const {
