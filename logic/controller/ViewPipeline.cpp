@@ -173,22 +173,22 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
 
   state_->locked = false;
   unlockOnFailure.dismiss();
-  startFreeThread(!refinement);
+  // The background work owns a copy of the view picture and shares the
+  // loader, which therefore outlives it; closing waits for it all the same,
+  // because the copy's overlap records point into the picture collection.
+  std::shared_ptr<Picture> viewCopy(outPicture_->copyWithoutImages());
+  startFreeThread(viewCopy, panorama->loader);
+  if (!refinement) {
+    decodeAhead_.schedule(viewCopy, panorama->loader);
+  }
 }
 
-void ViewPipeline::startFreeThread(bool quickView) {
-  // The thread owns its copy of the view picture and shares the loader, which
-  // therefore outlives it; closing waits for it all the same, because the
-  // copy's overlap records point into the picture collection.
-  std::shared_ptr<Picture> viewCopy(outPicture_->copyWithoutImages());
-  std::shared_ptr<PicLoader> loader = panorama_()->loader;
+void ViewPipeline::startFreeThread(std::shared_ptr<Picture> viewCopy,
+                                   std::shared_ptr<PicLoader> loader) {
   Logger* logger = logger_;
   freeThreads_.start([logger, viewCopy, loader] {
     guarded(logger, "PanController::freeUnneededThread", [&] { loader->freeUnneded(viewCopy.get()); });
   });
-  if (quickView) {
-    decodeAhead_.schedule(viewCopy, loader);
-  }
 }
 
 void ViewPipeline::refreshView() {

@@ -12,6 +12,7 @@
 
 class Logger;
 class PanoramaSession;
+class PicLoader;
 class Picture;
 class SoundData;
 class ViewState;
@@ -73,9 +74,8 @@ class ViewPipeline {
   // old one released with `releaseLog` in the log, its image handed on to
   // the new one).
   CamData beginView(const char* status, const char* releaseLog, std::unique_ptr<Picture>* slot);
-  // The free thread for the view just drawn, and after a quick view the
-  // decode ahead for its refinement.
-  void startFreeThread(bool quickView);
+  // The free thread for a copy of the view just drawn.
+  void startFreeThread(std::shared_ptr<Picture> viewCopy, std::shared_ptr<PicLoader> loader);
 
   gui* listener_;
   Logger* logger_;

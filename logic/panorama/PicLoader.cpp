@@ -241,7 +241,7 @@ void PicLoader::decodeAhead(Picture* viewCopy, const std::atomic<bool>& stop) {
       continue;
     }
     Wanted next{partner, partner->scaleForTarget(width, height), {}};
-    partner->sizeAtScale(std::min(next.scale, 1.0), &next.size.width, &next.size.height);
+    partner->sizeAtScale(next.scale, &next.size.width, &next.size.height);
     bytes += 3 * static_cast<std::size_t>(next.size.area());
     if (bytes > kMaxAheadBytes) {
       break;
@@ -303,8 +303,8 @@ void PicLoader::takeAheadDecodes(const std::vector<Target>& targets) {
     }
     int w = 0;
     int h = 0;
-    decode.picture->sizeAtScale(
-        std::min(decode.picture->scaleForTarget(target->width, target->height), 1.0), &w, &h);
+    decode.picture->sizeAtScale(decode.picture->scaleForTarget(target->width, target->height), &w,
+                                &h);
     if (decode.image.size() == cv::Size(w, h)) {
       decode.picture->offerPrefetched(decode.image);
     }

@@ -138,11 +138,10 @@ cv::Mat Picture::keptImage() const {
 bool Picture::keepStoredImage(const cv::Mat& stored) {
   Lock lock(mutex_);
   const cv::Size size = keptSize();
-  if (size.empty() || stored.size() != size || stored.type() != CV_8UC3 || hasPrefetched_) {
+  if (size.empty() || stored.size() != size || stored.type() != CV_8UC3 ||
+      !offerPrefetched(stored)) {
     return false;
   }
-  prefetched_ = stored;
-  hasPrefetched_ = true;
   keepDecodeAt = 0.0;
   return true;
 }

@@ -24,13 +24,18 @@ class DecodeOnce : public ControllerFixture<> {
     return dir.file(fs::path(sample().description).filename().string());
   }
 
-  // How often each photograph's file was read, and how many of them hold
-  // more than their preview (the first view's partners after a refinement).
+  // How often each of the photographs `c` has open was read from its file.
+  static std::vector<int> readsOf(const PanController& c) {
+    std::vector<int> reads;
+    for (const auto& picture : c.panorama()->pictures) reads.push_back(picture->fileReads);
+    return reads;
+  }
+  // The reads, and how many photographs hold more than their preview (the
+  // first view's partners after a refinement).
   void counts(std::vector<int>* reads, int* enlarged) const {
-    reads->clear();
+    *reads = readsOf(*controller);
     *enlarged = 0;
     for (const auto& picture : controller->panorama()->pictures) {
-      reads->push_back(picture->fileReads);
       *enlarged += picture->previewIsCurrent() ? 0 : 1;
     }
   }
@@ -92,16 +97,11 @@ TEST_F(DecodeOnce, ARestingCamerasRefinementTakesWhatWasDecodedAhead) {
   ASSERT_EQ(other->openPanorama(description.c_str()), 0);
   other->setCameraData(2.0, 1.2, 50.0);
   other->refine();
-  const PicManager* otherPanorama = other->panorama();
-  std::vector<int> otherReads;
-  for (const auto& picture : otherPanorama->pictures) otherReads.push_back(picture->fileReads);
+  const std::vector<int> otherReads = readsOf(*other);
 
   // The decoding ahead has begun once a file was read since the open.
   const auto readSince = [&](const std::vector<int>& before) {
-    std::vector<int> now;
-    int ignored = 0;
-    counts(&now, &ignored);
-    return now != before;
+    return readsOf(*controller) != before;
   };
   controller->setCameraData(2.0, 1.2, 50.0);
   ASSERT_TRUE(waitFor([&] { return readSince(opened); }));
