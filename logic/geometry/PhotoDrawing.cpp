@@ -15,10 +15,11 @@
 
 #include "camera/GeneralCamera.h"
 #include "camera/LensMapping.h"
+#include "geometry/WideLanes.h"
 
 namespace {
 
-std::atomic<bool> lanesEnabled{true};
+std::atomic<int> widestLanes{8};
 
 bool processorHasLanes() {
 #if defined(PANO_AVX2_LANES)
@@ -70,10 +71,6 @@ inline void finishPixel(const float* cell, float rounding, std::uint8_t* pixel) 
   }
 #endif
 }
-
-// The part of a view ray along one photograph axis that depends on the row:
-// c[1] dy + c[2] fv.
-inline double rowPart(const double* c, double dy, double fv) { return c[1] * dy + c[2] * fv; }
 
 void drawPinholeRowsScalar(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view,
                            float* cells, int firstRow) {
@@ -248,14 +245,25 @@ __attribute__((target("avx2"))) void finishPixelsLanes(const float* cells, int c
 
 }  // namespace
 
-void setVectorLanes(bool enabled) { lanesEnabled.store(enabled); }
+void setVectorLanes(int widest) { widestLanes.store(widest); }
 
-bool vectorLanesInUse() { return lanesEnabled.load(std::memory_order_relaxed) && processorHasLanes(); }
+int vectorLanesInUse() {
+  const int widest = widestLanes.load(std::memory_order_relaxed);
+  if (widest >= 8 && wideLanesAvailable()) {
+    return 8;
+  }
+  return widest >= 4 && processorHasLanes() ? 4 : 1;
+}
 
 void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view, float* cells,
                      int firstRow) {
+  const int lanes = vectorLanesInUse();
+  if (lanes == 8 && wideLanesFit(s)) {
+    drawPinholeRowsWide(s, rowFrom, rowTo, view, cells, firstRow);
+    return;
+  }
 #if defined(PANO_AVX2_LANES)
-  if (vectorLanesInUse()) {
+  if (lanes >= 4) {
     drawPinholeRowsLanes(s, rowFrom, rowTo, view, cells, firstRow);
     return;
   }
@@ -264,8 +272,13 @@ void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& v
 }
 
 void fillCells(float* cells, std::size_t count, float value) {
+  const int lanes = vectorLanesInUse();
+  if (lanes == 8) {
+    fillCellsWide(cells, count, value);
+    return;
+  }
 #if defined(PANO_AVX2_LANES)
-  if (vectorLanesInUse()) {
+  if (lanes == 4) {
     fillCellsLanes(cells, count, value);
     return;
   }
@@ -274,8 +287,13 @@ void fillCells(float* cells, std::size_t count, float value) {
 }
 
 void finishPixels(const float* cells, int count, float rounding, std::uint8_t* pixels) {
+  const int lanes = vectorLanesInUse();
+  if (lanes == 8) {
+    finishPixelsWide(cells, count, rounding, pixels);
+    return;
+  }
 #if defined(PANO_AVX2_LANES)
-  if (vectorLanesInUse()) {
+  if (lanes == 4) {
     finishPixelsLanes(cells, count, rounding, pixels);
     return;
   }

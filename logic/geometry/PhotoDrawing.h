@@ -17,10 +17,11 @@ struct GeneralCamera;
 // blue first, and the weight sum) for a run of whole view rows, and turns
 // finished cells into pixels.
 //
-// Where the processor has 256-bit vector lanes (AVX2), pinhole photographs
-// are projected four pixels at a time and cells finished four at a time. The
-// lanes use the very operations of the one-pixel code (no fused
-// multiply-add, IEEE division, the same truncation and saturation), so both
+// Where the processor has 512-bit vector lanes (AVX-512, geometry/WideLanes),
+// pinhole photographs are projected eight pixels at a time and four cells
+// summed or finished per vector; with 256-bit lanes (AVX2) four pixels at a
+// time. The lanes use the very operations of the one-pixel code (no fused
+// multiply-add, IEEE division, the same truncation and saturation), so all
 // give identical views.
 
 // One photograph of an assembly: what it holds and everything the per-pixel
@@ -60,6 +61,10 @@ struct ViewRays {
   double fv = 0.0;
 };
 
+// The part of a view ray along one photograph axis that depends on the row:
+// c[1] dy + c[2] fv (the coefficients of the job's ca, cb or ce).
+inline double rowPart(const double* c, double dy, double fv) { return c[1] * dy + c[2] * fv; }
+
 // A pinhole photograph's samples for view rows [rowFrom, rowTo): the pixel
 // that holds each ray's position, weighted by the map entry of that pixel.
 // `cells` holds the accumulator cells of view rows from `firstRow` on
@@ -90,8 +95,9 @@ void fillCells(float* cells, std::size_t count, float value);
 // rounds), truncated toward zero and saturated to 0 ... 255.
 void finishPixels(const float* cells, int count, float rounding, std::uint8_t* pixels);
 
-// Whether the vector lanes are used where the processor has them (the
-// default); the views are the same either way. For tests and benchmarks.
-void setVectorLanes(bool enabled);
-// True when the processor has the vector lanes and they are enabled.
-bool vectorLanesInUse();
+// The widest vector lanes used where the processor has them: 8 (512-bit
+// lanes, the default), 4 (256-bit lanes) or 1 (one pixel at a time); the
+// views are the same either way. For tests and benchmarks.
+void setVectorLanes(int widest);
+// The lanes in use: the widest allowed that the processor has (8, 4 or 1).
+int vectorLanesInUse();

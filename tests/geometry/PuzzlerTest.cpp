@@ -342,12 +342,15 @@ TEST(PuzzlerTest, VectorLanesGiveTheOnePixelCodesViews) {
     CamData camera = cameraAt(kPi / 2 + 0.02, 0.1);
     camera.width = width;
     camera.height = 61;
-    setVectorLanes(false);
+    setVectorLanes(1);
     auto scalar = assemble(puzzler, *panorama, camera);
-    setVectorLanes(true);
-    auto lanes = assemble(puzzler, *panorama, camera);
-    ASSERT_EQ(scalar->image.size(), lanes->image.size());
-    EXPECT_EQ(cv::norm(scalar->image, lanes->image, cv::NORM_INF), 0.0) << "width " << width;
+    for (const int widest : {4, 8}) {
+      setVectorLanes(widest);
+      auto lanes = assemble(puzzler, *panorama, camera);
+      ASSERT_EQ(scalar->image.size(), lanes->image.size());
+      EXPECT_EQ(cv::norm(scalar->image, lanes->image, cv::NORM_INF), 0.0)
+          << "width " << width << ", " << vectorLanesInUse() << " lanes";
+    }
     EXPECT_GT(cv::countNonZero(scalar->image.reshape(1) != 1), width * 61) << "width " << width;
   }
 }
@@ -364,12 +367,15 @@ TEST(PuzzlerTest, FinishingCellsInLanesMatchesOneAtATime) {
   for (const float rounding : {0.0f, 0.5f}) {
     for (int count = 0; count <= 11; ++count) {
       std::vector<std::uint8_t> scalar(3 * 11 + 1, 7);
-      std::vector<std::uint8_t> lanes(3 * 11 + 1, 7);
-      setVectorLanes(false);
+      setVectorLanes(1);
       finishPixels(cells.data(), count, rounding, scalar.data());
-      setVectorLanes(true);
-      finishPixels(cells.data(), count, rounding, lanes.data());
-      EXPECT_EQ(scalar, lanes) << "count " << count << " rounding " << rounding;
+      for (const int widest : {4, 8}) {
+        std::vector<std::uint8_t> lanes(3 * 11 + 1, 7);
+        setVectorLanes(widest);
+        finishPixels(cells.data(), count, rounding, lanes.data());
+        EXPECT_EQ(scalar, lanes) << "count " << count << " rounding " << rounding << ", "
+                                 << vectorLanesInUse() << " lanes";
+      }
     }
   }
 }

@@ -14,6 +14,7 @@ const char* const kRenderUsage =
     "usage: panorama-render [--panorama FILE.xml] [--sound DIR] [--layer N] [--alpha A]\n"
     "                       [--width W] [--height H] [--f MM] [--azimuth DEG] [--altitude DEG]\n"
     "                       [--threshold T] [--legend] [--marker] [--write-pto FILE.pto]\n"
+    "                       [--lanes 1|4|8]\n"
     "                       (--out IMAGE | --bench N | --peak | --bench-sound N)\n"
     "\n"
     "Renders one view of a panorama, with an optional sound layer, exactly as the viewer\n"
@@ -46,6 +47,9 @@ const char* const kRenderUsage =
     "                       {\"set\", \"azimuth\", \"altitude\", \"value\"} (degrees: azimuth\n"
     "                       0..360, a larger one to the left; altitude 0 straight down,\n"
     "                       90 the horizon, 180 straight up) (needs --sound)\n"
+    "  --lanes N            widest vector lanes the view assembly uses: 8 (the default),\n"
+    "                       4 or 1 (one pixel at a time), as far as the processor has\n"
+    "                       them; the views are the same (for benchmarks)\n"
     "  --bench-sound N      time N readings under the pointer, the peak search and N\n"
     "                       threshold and transparency changes; print one JSON object\n"
     "                       (needs --sound)\n"
@@ -125,6 +129,8 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* o, std::string* er
       ok = parseInt(value, 0, 1000000, &o->bench);
     } else if (arg == "--threshold") {
       ok = parseNumber(value, &o->threshold) && o->threshold >= 0.0 && o->threshold <= 1.0;
+    } else if (arg == "--lanes") {
+      ok = parseInt(value, 1, 8, &o->lanes) && (o->lanes == 1 || o->lanes == 4 || o->lanes == 8);
     } else if (arg == "--bench-sound") {
       ok = parseInt(value, 1, 10000000, &o->benchSound);
     } else {

@@ -25,6 +25,7 @@ struct RenderOptions {
   bool marker = false;
   bool peak = false;     // print the shown set's loudest direction instead
   int benchSound = -1;   // negative: no sound map benchmark
+  int lanes = 8;         // widest vector lanes of the view assembly: 8, 4 or 1
   bool help = false;
 };
 

@@ -24,6 +24,7 @@
 #include "ViewProject.h"
 #include "controller/Navigation.h"
 #include "controller/PanController.h"
+#include "geometry/PhotoDrawing.h"
 #include "panorama/PicManager.h"
 #include "sound/SoundPeak.h"
 
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  setVectorLanes(options.lanes);
   HeadlessGui window(options.width, options.height);
   PanController controller(&window, options.f, degreesToRadians(options.altitude), degreesToRadians(options.azimuth));
   int exitCode = 0;
