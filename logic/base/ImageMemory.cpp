@@ -1,6 +1,9 @@
 #include "base/ImageMemory.h"
 
 #include "base/ImageBlockPool.h"
+#include "base/ParallelFor.h"
+
+#include <cstring>
 
 #include <cstdlib>  // defines __GLIBC__ on the GNU C library
 
@@ -25,4 +28,22 @@ void tuneMemoryForImages() {
   static ImageBlockPool* const pool = new ImageBlockPool(kKeptImageBytes);
   cv::Mat::setDefaultAllocator(pool);
 #endif
+}
+
+void copyImagePixels(const cv::Mat& source, cv::Mat& target) {
+  // Below this many bytes starting threads costs more than it saves.
+  constexpr std::size_t kParallelBytes = 4u << 20;
+  const std::size_t rowBytes = source.cols * source.elemSize();
+  if (rowBytes * source.rows < kParallelBytes || source.data == target.data) {
+    source.copyTo(target);
+    return;
+  }
+  parallelRows(
+      source.rows,
+      [&](int from, int to) {
+        for (int row = from; row < to; ++row) {
+          std::memcpy(target.ptr(row), source.ptr(row), rowBytes);
+        }
+      },
+      0, 64, 1);
 }

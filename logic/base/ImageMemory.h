@@ -1,5 +1,7 @@
 #pragma once
 
+#include <opencv2/core.hpp>
+
 // Sets the C library's allocator up for a program that decodes, scales and
 // frees many images of several megabytes: such blocks are kept in one heap
 // and reused instead of being handed back to the kernel when freed and
@@ -18,3 +20,9 @@ constexpr long kKeptFreeBytes = 256L << 20;
 // Freed image blocks kept for reuse (see ImageBlockPool), which
 // tuneMemoryForImages makes the images' allocator.
 constexpr long kKeptImageBytes = 128L << 20;
+
+// Copies `source` into `target`, which must already have its size and type
+// (the caller checks). Images of several megabytes are copied in bands of
+// rows over the cores: one thread alone does not reach the memory's
+// bandwidth, and the views of a 4K window are 25 MB each.
+void copyImagePixels(const cv::Mat& source, cv::Mat& target);

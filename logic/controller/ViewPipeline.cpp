@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include "base/ClearOnExit.h"
+#include "base/ImageMemory.h"
 #include "base/Constants.h"
 #include "base/Logger.h"
 #include "base/TextFormat.h"
@@ -37,7 +38,7 @@ void requireSameSize(const cv::Mat& source, const cv::Mat& target) {
 
 void copyInto(const cv::Mat& source, cv::Mat& target) {
   requireSameSize(source, target);
-  source.copyTo(target);
+  copyImagePixels(source, target);
 }
 
 // Runs `step`, logging an exception that leaves it: the image library's with
@@ -108,7 +109,7 @@ void ViewPipeline::initDspImgData() {
 }
 
 CamData ViewPipeline::beginView(const char* status, const char* releaseLog,
-                                std::unique_ptr<Picture>* slot) {
+                                std::unique_ptr<Picture>* slot, bool clearSpare) {
   ++state_->recalcRuns;
   listener_->setStatusText(status);
   state_->locked = true;
@@ -119,7 +120,7 @@ CamData ViewPipeline::beginView(const char* status, const char* releaseLog,
     slot->reset();
   }
   const CamData camera = state_->camera();
-  *slot = Picture::forCamera(camera, std::move(spare));
+  *slot = Picture::forCamera(camera, std::move(spare), clearSpare);
   return camera;
 }
 
@@ -129,9 +130,11 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
   if (panorama == nullptr) {
     return;
   }
+  // The assembly writes every pixel of the view; where it does not, the
+  // image is cleared below, so that nothing stale is ever shown.
   const CamData cam =
       beginView(refinement ? "Recalculate panorama image (refinement)" : "Recalculate panorama image",
-                "PanController::recalculatePanImage delete old outPicture", &outPicture_);
+                "PanController::recalculatePanImage delete old outPicture", &outPicture_, false);
   ClearOnExit unlockOnFailure(state_->locked);
   cv::Mat outImage = outPicture_->acquireImage();
 
@@ -147,13 +150,17 @@ void ViewPipeline::recalculatePanImage(bool composeDisplay, bool refinement) {
               [&] { panorama->loader->loadNeededPictures(outPicture_.get(), refinement); });
 
   logger_->log("PanController::recalculatePanImage start puzzling");
+  bool drawn = false;
   guardedStep(logger_, "recalcPanImage, puuzler->puzzleTogether, cvException",
               "recalcPanImage, puuzler->puzzleTogether, general exception", "FUU", [&] {
                 const double fv = outPicture_->lengthToPixels(cam.f);
-                panorama->assembler->puzzleTogether(static_cast<int>(overlapped.size()),
-                                                    cam.width, cam.height, outPicture_.get(),
-                                                    cam.azimuth, cam.altitude, fv);
+                drawn = panorama->assembler->puzzleTogether(static_cast<int>(overlapped.size()),
+                                                            cam.width, cam.height, outPicture_.get(),
+                                                            cam.azimuth, cam.altitude, fv);
               });
+  if (!drawn) {
+    outImage.setTo(cv::Scalar::all(0));
+  }
   overlapped.clear();
 
   guardedStep(logger_, "recalculatePanImage, copy outImage to currentPic, cvException",

@@ -72,8 +72,9 @@ class ViewPipeline {
   // The steps every recalculation starts with: the status text, `locked`,
   // and a new view picture for the camera, which is returned, in *slot (the
   // old one released with `releaseLog` in the log, its image handed on to
-  // the new one).
-  CamData beginView(const char* status, const char* releaseLog, std::unique_ptr<Picture>* slot);
+  // the new one, cleared unless `clearSpare` is false).
+  CamData beginView(const char* status, const char* releaseLog, std::unique_ptr<Picture>* slot,
+                    bool clearSpare = true);
   // The free thread for a copy of the view just drawn.
   void startFreeThread(std::shared_ptr<Picture> viewCopy, std::shared_ptr<PicLoader> loader);
 

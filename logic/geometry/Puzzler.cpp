@@ -220,16 +220,16 @@ std::shared_ptr<const std::vector<float>> Puzzler::pixelWeights(const Picture& p
   return weights;
 }
 
-void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view,
+bool Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view,
                              double azimuth, double altitude, double fv) {
   if (view == nullptr || viewWidth <= 0 || viewHeight <= 0) {
-    return;
+    return false;
   }
   cv::Mat out = view->acquireImage();
   // The output must be exactly the view's size, or writing it would leave
   // the image.
   if (out.cols != viewWidth || out.rows != viewHeight || out.type() != CV_8UC3) {
-    return;
+    return false;
   }
   count = std::clamp(count, 0, static_cast<int>(view->overlaps.size()));
 
@@ -290,7 +290,7 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
       photo->unlock(this);
       photo->releaseImage();
       releaseAll();
-      return;
+      return false;
     }
 
     if (photo->camera && columnMin <= columnMax && rowMin <= rowMax && width > 0 && height > 0 &&
@@ -373,4 +373,5 @@ void Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
   const int minRows = static_cast<int>(std::max(1L, kMinPixelsPerThread / viewWidth));
   parallelRowsByWorker(viewHeight, drawRows, maxThreads, minRows);
   releaseAll();
+  return true;
 }

@@ -30,8 +30,11 @@ class Puzzler {
   Puzzler(const std::string& weightKind, PicManager* panorama);
 
   // Writes the view picture's image from the first `count` records of its
-  // overlap list. fv is the camera's focal length in view pixels.
-  void puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view, double azimuth,
+  // overlap list. fv is the camera's focal length in view pixels. Returns
+  // whether it wrote the image: false for no view, a view image of another
+  // size, or a photograph whose image changed while it was taken, and then
+  // the view's image is left as it was.
+  bool puzzleTogether(int count, int viewWidth, int viewHeight, Picture* view, double azimuth,
                       double altitude, double fv);
 
   // Fills weightMap for weightKind at w0 x h0: a Gaussian that is 1 at the

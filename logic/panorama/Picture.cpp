@@ -45,14 +45,17 @@ Picture::Picture(int id, int width, int height, double focalLength, double senso
 
 Picture::~Picture() = default;
 
-std::unique_ptr<Picture> Picture::forCamera(const CamData& camera, cv::Mat spare) {
+std::unique_ptr<Picture> Picture::forCamera(const CamData& camera, cv::Mat spare,
+                                           bool clearSpare) {
   auto view = std::make_unique<Picture>(-1, camera.width, camera.height, camera.f,
                                         camera.sensorWidth, camera.sensorHeight, camera.altitude,
                                         camera.azimuth, 0.0f, -1.0);
   view->setPitch(camera.sensorWidth / static_cast<double>(camera.width));
   if (spare.rows == camera.height && spare.cols == camera.width && spare.type() == CV_8UC3 &&
       spare.isContinuous() && spare.u != nullptr && spare.u->refcount == 1) {
-    spare.setTo(cv::Scalar::all(0));
+    if (clearSpare) {
+      spare.setTo(cv::Scalar::all(0));
+    }
     view->image = std::move(spare);
   }
   return view;

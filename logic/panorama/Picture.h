@@ -56,9 +56,12 @@ class Picture {
   // length, sensor and direction; pixelPitch = basePitch = sensorWidth / width.
   // Its image is black. When `spare` (typically the previous view's image)
   // has the camera's size and 8-bit three-channel pixels and nothing else
-  // holds it, it is cleared and becomes that image, which saves allocating
-  // and faulting in megabytes for every view.
-  static std::unique_ptr<Picture> forCamera(const CamData& camera, cv::Mat spare = cv::Mat());
+  // holds it, it becomes that image, which saves allocating and faulting in
+  // megabytes for every view; it is cleared unless `clearSpare` is false
+  // (for a caller that overwrites every pixel, or clears them itself where
+  // it does not).
+  static std::unique_ptr<Picture> forCamera(const CamData& camera, cv::Mat spare = cv::Mat(),
+                                            bool clearSpare = true);
 
   void setPitch(double pitch);
   // Takes the file path and builds the preview from the file, which becomes

@@ -276,6 +276,28 @@ TEST_F(PanoramaView, ThreeWheelStepsGiveThreeQuickViewsAndOneRefinement) {
   EXPECT_LT(meanDifference(window.lastImage(), scene().renderView(controller->camera())), 25.0);
 }
 
+// The view picture reuses the last view's image without clearing it: an
+// assembly that gives up (here every photograph's size no longer matches its
+// image) must still show black, never the last view again.
+TEST_F(PanoramaView, AnAbandonedAssemblyShowsBlackNotTheLastView) {
+  ASSERT_NO_FATAL_FAILURE(openSample());
+  ASSERT_GT(cv::countNonZero(window.lastImage().reshape(1)), 0);
+  for (const auto& picture : controller->panorama()->pictures) {
+    picture->width += 1;
+  }
+  controller->setCameraData(controller->camera().azimuth + 0.01, controller->camera().altitude,
+                            controller->camera().f);
+  EXPECT_EQ(cv::countNonZero(window.lastImage().reshape(1)), 0);
+  EXPECT_EQ(cv::countNonZero(controller->displayImage().reshape(1)), 0);
+  for (const auto& picture : controller->panorama()->pictures) {
+    picture->width -= 1;
+  }
+  // The next view is drawn again, into the same image.
+  controller->setCameraData(controller->camera().azimuth + 0.01, controller->camera().altitude,
+                            controller->camera().f);
+  EXPECT_LT(meanDifference(window.lastImage(), scene().renderView(controller->camera())), 25.0);
+}
+
 TEST_F(PanoramaView, TransparencyBlendsTheSoundLayerOverTheView) {
   ASSERT_NO_FATAL_FAILURE(openSample());
   controller->openSoundData(sample().sound);

@@ -220,11 +220,18 @@ TEST(PuzzlerTest, BusyOrChangedPhotographsAreSkippedOrAbandonTheView) {
   EXPECT_EQ(first->inUseBy.load(), &otherAssembly);
   EXPECT_TRUE(first->unlock(&otherAssembly));
 
-  // Picture 0's size no longer matches its image: the view is not written,
-  // picture 1 is not drawn, and picture 0 is unmarked and released.
+  // Picture 0's size no longer matches its image: the view is not written
+  // (what its image held stays, for the caller to clear), picture 1 is not
+  // drawn, and picture 0 is unmarked and released.
   first->width += 1;
-  auto abandoned = assemble(puzzler, *panorama, cameraAt(kPi / 2, 0.0));
-  EXPECT_EQ(cv::countNonZero(abandoned->image.reshape(1)), 0);
+  auto abandoned = Picture::forCamera(cameraAt(kPi / 2, 0.0),
+                                      cv::Mat(480, 700, CV_8UC3, cv::Scalar::all(7)), false);
+  APrioriOverlapper overlapper(panorama.get());
+  std::vector<Picture*> found;
+  overlapper.getOverlappedPictures(abandoned.get(), &found);
+  EXPECT_FALSE(puzzler.puzzleTogether(static_cast<int>(found.size()), 700, 480, abandoned.get(),
+                                      0.0, kPi / 2, kViewFocalPixels));
+  EXPECT_EQ(cv::countNonZero(abandoned->image.reshape(1) != 7), 0);
   EXPECT_FALSE(first->inUse);
   EXPECT_EQ(first->useCount, 0);
   EXPECT_FALSE(second->inUse);
@@ -241,9 +248,9 @@ TEST(PuzzlerTest, MismatchedArgumentsNeverReachOutsideTheImages) {
   overlapper.getOverlappedPictures(view.get(), &found);
   // A larger size than the view picture's image is refused; a count beyond
   // the overlap list uses the list.
-  puzzler.puzzleTogether(1, 800, 600, view.get(), 0.0, kPi / 2, kViewFocalPixels);
+  EXPECT_FALSE(puzzler.puzzleTogether(1, 800, 600, view.get(), 0.0, kPi / 2, kViewFocalPixels));
   EXPECT_EQ(cv::countNonZero(view->image.reshape(1)), 0);
-  puzzler.puzzleTogether(5, 700, 480, view.get(), 0.0, kPi / 2, kViewFocalPixels);
+  EXPECT_TRUE(puzzler.puzzleTogether(5, 700, 480, view.get(), 0.0, kPi / 2, kViewFocalPixels));
   EXPECT_EQ(pixelAt(*view, 350, 240), cv::Vec3b(99, 99, 99));
 }
 

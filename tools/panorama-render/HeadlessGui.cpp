@@ -1,10 +1,12 @@
 #include "HeadlessGui.h"
 
+#include "base/ImageMemory.h"
+
 void HeadlessGui::drawImage(const cv::Mat& image) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (last_.u != nullptr && last_.u->refcount == 1 && last_.size() == image.size() &&
       last_.type() == image.type()) {
-    image.copyTo(last_);  // nobody else holds the last image: its memory is reused
+    copyImagePixels(image, last_);  // nobody else holds the last image: its memory is reused
   } else {
     last_ = image.clone();
   }
