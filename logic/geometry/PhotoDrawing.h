@@ -34,6 +34,14 @@ struct DrawJob {
   const float* weights = nullptr;
   std::vector<int> weightColumn;
   std::vector<int> weightRow;
+  // Set where the axis tables are the map's own folding (a full-size image
+  // of the map's size): the map index of pixel (row, column) is then
+  // (foldRow - |row - foldRow|) x weightStride + foldColumn - |column - foldColumn|,
+  // which the 512-bit lanes compute instead of looking it up.
+  bool weightsFolded = false;
+  int foldColumn = 0;
+  int foldRow = 0;
+  int weightStride = 0;
   // Or, for small current images, the weight of each of its pixels, row by
   // row (the same values).
   std::shared_ptr<const std::vector<float>> pixelWeights;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 
 #include <opencv2/imgcodecs.hpp>
@@ -87,6 +88,19 @@ void buildAxisTable(int current, double inverseScale, int fullSize, int mapSize,
     }
     (*table)[i] = static_cast<int>(map * stride);
   }
+}
+
+// Whether an axis table holds, at every index, the folding of that index
+// about `fold` times `stride` (what buildAxisTable gives for an image of the
+// map's own size).
+bool isFolding(const std::vector<int>& table, int fold, int stride) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const long index = static_cast<long>(i);
+    if (table[i] != (fold - std::labs(index - fold)) * stride) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -316,6 +330,11 @@ bool Puzzler::puzzleTogether(int count, int viewWidth, int viewHeight, Picture* 
                        &job.weightColumn);
         buildAxisTable(height, 1.0 / photo->scaleY, photo->fullHeight, h0, h0 / 2,
                        weightColumns_, &job.weightRow);
+        job.foldColumn = w0 / 2;
+        job.foldRow = h0 / 2;
+        job.weightStride = weightColumns_;
+        job.weightsFolded = isFolding(job.weightColumn, job.foldColumn, 1) &&
+                            isFolding(job.weightRow, job.foldRow, job.weightStride);
       }
       job.weights = weightMap.data();
       // The box is inclusive on both ends: its last row is drawn as well.

@@ -60,12 +60,17 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
   const std::uint8_t* image = s.image.data;
   const __m256i step = _mm256_set1_epi32(static_cast<int>(s.image.step[0]));
   // Small images read each pixel's weight from their own table (row by
-  // row), large ones through the map's axis tables.
+  // row), large ones through the map's axis tables or, at the map's own
+  // size, by folding their position into the map's quadrant.
   const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
   const float* weights = pixelWeights != nullptr ? pixelWeights : s.weights;
   const __m256i pixelWeightsWidth = _mm256_set1_epi32(s.image.cols);
   const int* weightRow = s.weightRow.data();
   const int* weightColumn = s.weightColumn.data();
+  const bool folded = pixelWeights == nullptr && s.weightsFolded;
+  const __m256i foldColumn = _mm256_set1_epi32(s.foldColumn);
+  const __m256i foldRow = _mm256_set1_epi32(s.foldRow);
+  const __m256i weightStride = _mm256_set1_epi32(s.weightStride);
   const __m512 ones = _mm512_set1_ps(1.0f);
   const __m512i spread = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
   // Per view pixel of a run: the byte offset of its photograph pixel, the
@@ -118,6 +123,13 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
         if (pixelWeights != nullptr) {
           _mm256_store_si256(reinterpret_cast<__m256i*>(weightAt + i),
                              _mm256_add_epi32(_mm256_mullo_epi32(ri, pixelWeightsWidth), ci));
+        } else if (folded) {
+          const __m256i mapColumn =
+              _mm256_sub_epi32(foldColumn, _mm256_abs_epi32(_mm256_sub_epi32(ci, foldColumn)));
+          const __m256i mapRow =
+              _mm256_sub_epi32(foldRow, _mm256_abs_epi32(_mm256_sub_epi32(ri, foldRow)));
+          _mm256_store_si256(reinterpret_cast<__m256i*>(weightAt + i),
+                             _mm256_add_epi32(_mm256_mullo_epi32(mapRow, weightStride), mapColumn));
         } else {
           _mm256_store_si256(reinterpret_cast<__m256i*>(rowAt + i), ri);
           _mm256_store_si256(reinterpret_cast<__m256i*>(columnAt + i), ci);
@@ -127,7 +139,7 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
         continue;
       }
       const int used = (count + 3) & ~3;
-      if (pixelWeights == nullptr) {
+      if (pixelWeights == nullptr && !folded) {
         for (int i = 0; i < used; ++i) {
           weightAt[i] = weightRow[rowAt[i]] + weightColumn[columnAt[i]];
         }

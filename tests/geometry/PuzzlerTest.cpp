@@ -327,25 +327,38 @@ TEST(PuzzlerTest, PanoramaWithoutPictureZeroIsRefused) {
 }  // namespace
 
 // The vector lanes must give the very bytes of the one-pixel code: view
-// widths with every remainder of four (a job's last lanes), boxes that start
-// at odd columns, a small photograph (read through its own weight table) and
-// a large one (read through the map's axis tables), one scaled down.
+// widths with every remainder of four and eight (a job's last lanes), boxes
+// that start at odd columns, small photographs (read through their own
+// weight tables), one scaled down, a large one of the weight map's size (its
+// map index folded in the lanes) and a large one of another size (read
+// through the map's axis tables).
 TEST(PuzzlerTest, VectorLanesGiveTheOnePixelCodesViews) {
   TempDir dir;
   cv::RNG rng(11);
   std::vector<std::unique_ptr<Picture>> pictures;
-  const cv::Size sizes[3] = {{200, 120}, {640, 480}, {150, 90}};
-  for (int id = 0; id < 3; ++id) {
+  const cv::Size sizes[4] = {{640, 480}, {200, 120}, {150, 90}, {700, 520}};
+  for (int id = 0; id < 4; ++id) {
     cv::Mat image(sizes[id], CV_8UC3);
     rng.fill(image, cv::RNG::UNIFORM, 0, 256);
     const double pitch = 40.0 / sizes[id].width;
     // The third photograph is a third of its full size.
-    pictures.push_back(memoryPhoto(id, image, 20.0, pitch, kPi / 2 + 0.07 * (id - 1), 0.11 * id,
-                                   id == 2 ? 450 : 0, id == 2 ? 270 : 0));
+    pictures.push_back(memoryPhoto(id, image, 20.0, pitch, kPi / 2 + 0.07 * (id - 1),
+                                   0.11 * id - 0.15, id == 2 ? 450 : 0, id == 2 ? 270 : 0));
   }
   auto panorama = panoramaOf(std::move(pictures));
   Puzzler puzzler("gaussMittel", panorama.get());
-  for (const int width : {97, 98, 99, 100, 333}) {
+  {
+    // Every photograph is in the view: each way of reading weights is drawn.
+    CamData camera = cameraAt(kPi / 2 + 0.02, 0.1);
+    camera.width = 97;
+    camera.height = 61;
+    auto view = viewFor(camera);
+    APrioriOverlapper overlapper(panorama.get());
+    std::vector<Picture*> found;
+    overlapper.getOverlappedPictures(view.get(), &found);
+    ASSERT_EQ(found.size(), 4u);
+  }
+  for (const int width : {97, 98, 99, 100, 101, 102, 103, 104, 333}) {
     CamData camera = cameraAt(kPi / 2 + 0.02, 0.1);
     camera.width = width;
     camera.height = 61;
