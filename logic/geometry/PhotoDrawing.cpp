@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -53,6 +54,13 @@ inline float sampleWeight(const DrawJob& s, int row, int column) {
                         : s.weights[s.weightRow[row] + s.weightColumn[column]];
 }
 
+// Whether the byte offsets of a job's image fit the lanes' 32-bit integers
+// (always, but for images of more than 2 GB).
+bool offsetsFitLanes(const DrawJob& job) {
+  const double imageBytes = static_cast<double>(job.image.step[0]) * job.image.rows;
+  return imageBytes < static_cast<double>(INT_MAX);
+}
+
 // One cell to one pixel (see finishPixels).
 inline void finishPixel(const float* cell, float rounding, std::uint8_t* pixel) {
 #if defined(__SSE2__)
@@ -97,12 +105,18 @@ void drawPinholeRowsScalar(const DrawJob& s, int rowFrom, int rowTo, const ViewR
 
 #if defined(PANO_AVX2_LANES)
 
+// View pixels of one run of drawPinholeRowsLanes, projected before their
+// samples are read.
+constexpr int kRun = 128;
+
 // drawPinholeRowsScalar four view pixels at a time: the same products, sums,
 // division and ordered comparisons (false for NaN) in each lane. The target
-// leaves out fused multiply-add, so no product is contracted into a sum.
-__attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int rowFrom,
-                                                          int rowTo, const ViewRays& view,
-                                                          float* cells, int firstRow) {
+// leaves out fused multiply-add, so no product is contracted into a sum. A
+// run of view pixels is projected first and the photograph's pixels and
+// weights read afterwards, so that the reads do not wait for the divisions.
+__attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int rowFrom, int rowTo,
+                                                          const ViewRays& view, float* cells,
+                                                          int firstRow) {
   const PhotoCamera& camera = s.camera;
   const __m256d ca = _mm256_set1_pd(s.ca[0]);
   const __m256d cb = _mm256_set1_pd(s.cb[0]);
@@ -113,91 +127,131 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
   const __m256d lastColumn = _mm256_set1_pd(camera.lastColumn());
   const __m256d lastRow = _mm256_set1_pd(camera.lastRow());
   const __m256d zero = _mm256_setzero_pd();
+  const __m256d four = _mm256_set1_pd(4.0);
   const __m256d lane = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
-  const __m256d viewHalfWidth = _mm256_set1_pd(view.halfWidth);
+  const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   const std::uint8_t* image = s.image.data;
-  const std::size_t step = s.image.step;
+  const __m128i step = _mm_set1_epi32(static_cast<int>(s.image.step[0]));
+  const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
+  const float* weights = pixelWeights != nullptr ? pixelWeights : s.weights;
+  const __m128i pixelWeightsWidth = _mm_set1_epi32(s.image.cols);
+  const bool folded = pixelWeights == nullptr && s.weightsFolded;
+  const __m128i foldColumn = _mm_set1_epi32(s.foldColumn);
+  const __m128i foldRow = _mm_set1_epi32(s.foldRow);
+  const __m128i weightStride = _mm_set1_epi32(s.weightStride);
   const __m256 ones = _mm256_set1_ps(1.0f);
   const __m256i firstPair = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
   const __m256i secondPair = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
-  alignas(16) int columns[4];
-  alignas(16) int rows[4];
+  // Per view pixel of a run: the byte offset of its photograph pixel, the
+  // index of its weight (or its photograph row and column, to look it up),
+  // and all ones where the photograph sees it. A pixel it does not see reads
+  // the first pixel and weight and adds them with weight 0, which leaves its
+  // sums exactly as they are.
+  alignas(32) int pixelAt[kRun];
+  alignas(32) int weightAt[kRun];
+  alignas(32) int rowAt[kRun];
+  alignas(32) int columnAt[kRun];
+  alignas(32) int seenAt[kRun];
   for (int y = rowFrom; y < rowTo; ++y) {
     const double dy = y - view.halfHeight;
     const __m256d a0 = _mm256_set1_pd(rowPart(s.ca, dy, view.fv));
     const __m256d b0 = _mm256_set1_pd(rowPart(s.cb, dy, view.fv));
     const __m256d e0 = _mm256_set1_pd(rowPart(s.ce, dy, view.fv));
     float* rowCells = cells + 4 * static_cast<long>(y - firstRow) * view.width;
-    for (int x = s.columnFrom; x <= s.columnTo; x += 4) {
-      const __m256d dx =
-          _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(x)), lane), viewHalfWidth);
-      const __m256d a = _mm256_add_pd(_mm256_mul_pd(ca, dx), a0);
-      const __m256d b = _mm256_add_pd(_mm256_mul_pd(cb, dx), b0);
-      const __m256d e = _mm256_add_pd(_mm256_mul_pd(ce, dx), e0);
-      const __m256d q = _mm256_div_pd(focal, e);
-      const __m256d column = _mm256_add_pd(halfWidth, _mm256_mul_pd(a, q));
-      const __m256d row = _mm256_add_pd(halfHeight, _mm256_mul_pd(b, q));
-      __m256d seen = _mm256_and_pd(_mm256_cmp_pd(e, zero, _CMP_GT_OQ),
-                                   _mm256_cmp_pd(column, zero, _CMP_GE_OQ));
-      seen = _mm256_and_pd(seen, _mm256_cmp_pd(column, lastColumn, _CMP_LT_OQ));
-      seen = _mm256_and_pd(seen, _mm256_cmp_pd(row, zero, _CMP_GE_OQ));
-      seen = _mm256_and_pd(seen, _mm256_cmp_pd(row, lastRow, _CMP_LT_OQ));
-      int lanes = _mm256_movemask_pd(seen);
-      const int remaining = s.columnTo - x + 1;
-      if (remaining < 4) {
-        lanes &= (1 << remaining) - 1;
+    // dx = x - halfWidth in every lane; the steps of four are exact.
+    __m256d dx =
+        _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(s.columnFrom)), lane),
+                      _mm256_set1_pd(view.halfWidth));
+    for (int from = s.columnFrom; from <= s.columnTo; from += kRun) {
+      const int count = std::min(kRun, s.columnTo - from + 1);
+      int anySeen = 0;
+      for (int i = 0; i < count; i += 4, dx = _mm256_add_pd(dx, four)) {
+        const __m256d a = _mm256_add_pd(_mm256_mul_pd(ca, dx), a0);
+        const __m256d b = _mm256_add_pd(_mm256_mul_pd(cb, dx), b0);
+        const __m256d e = _mm256_add_pd(_mm256_mul_pd(ce, dx), e0);
+        const __m256d q = _mm256_div_pd(focal, e);
+        const __m256d column = _mm256_add_pd(halfWidth, _mm256_mul_pd(a, q));
+        const __m256d row = _mm256_add_pd(halfHeight, _mm256_mul_pd(b, q));
+        __m256d seen = _mm256_and_pd(_mm256_cmp_pd(e, zero, _CMP_GT_OQ),
+                                     _mm256_cmp_pd(column, zero, _CMP_GE_OQ));
+        seen = _mm256_and_pd(seen, _mm256_cmp_pd(column, lastColumn, _CMP_LT_OQ));
+        seen = _mm256_and_pd(seen, _mm256_cmp_pd(row, zero, _CMP_GE_OQ));
+        seen = _mm256_and_pd(seen, _mm256_cmp_pd(row, lastRow, _CMP_LT_OQ));
+        if (count - i < 4) {
+          seen = _mm256_and_pd(
+              seen,
+              _mm256_cmp_pd(lane, _mm256_set1_pd(static_cast<double>(count - i)), _CMP_LT_OQ));
+        }
+        anySeen |= _mm256_movemask_pd(seen);
+        // The lanes' all-ones or zero masks as four 32-bit lanes.
+        const __m128i on = _mm256_castsi256_si128(
+            _mm256_permutevar8x32_epi32(_mm256_castpd_si256(seen), lowHalves));
+        const __m128i ci = _mm_and_si128(_mm256_cvttpd_epi32(column), on);
+        const __m128i ri = _mm_and_si128(_mm256_cvttpd_epi32(row), on);
+        _mm_store_si128(
+            reinterpret_cast<__m128i*>(pixelAt + i),
+            _mm_add_epi32(_mm_mullo_epi32(ri, step), _mm_add_epi32(ci, _mm_add_epi32(ci, ci))));
+        _mm_store_si128(reinterpret_cast<__m128i*>(seenAt + i), on);
+        if (pixelWeights != nullptr) {
+          _mm_store_si128(reinterpret_cast<__m128i*>(weightAt + i),
+                          _mm_add_epi32(_mm_mullo_epi32(ri, pixelWeightsWidth), ci));
+        } else if (folded) {
+          const __m128i mapColumn =
+              _mm_sub_epi32(foldColumn, _mm_abs_epi32(_mm_sub_epi32(ci, foldColumn)));
+          const __m128i mapRow = _mm_sub_epi32(foldRow, _mm_abs_epi32(_mm_sub_epi32(ri, foldRow)));
+          _mm_store_si128(reinterpret_cast<__m128i*>(weightAt + i),
+                          _mm_add_epi32(_mm_mullo_epi32(mapRow, weightStride), mapColumn));
+        } else {
+          _mm_store_si128(reinterpret_cast<__m128i*>(rowAt + i), ri);
+          _mm_store_si128(reinterpret_cast<__m128i*>(columnAt + i), ci);
+        }
       }
-      if (lanes == 0) {
+      if (anySeen == 0) {
         continue;
       }
-      const __m128i columnIndex = _mm256_cvttpd_epi32(column);
-      const __m128i rowIndex = _mm256_cvttpd_epi32(row);
-      float* cell = rowCells + 4 * static_cast<long>(x);
-      _mm_store_si128(reinterpret_cast<__m128i*>(columns), columnIndex);
-      _mm_store_si128(reinterpret_cast<__m128i*>(rows), rowIndex);
-      if (remaining >= 4) {
-        // All four cells belong to the job's row: no branch per lane. A lane
-        // the photograph does not see reads the first pixel and adds it with
-        // weight 0, which leaves its sums exactly as they are. Each pixel is
-        // read as four bytes (blue, green, red and one of the next pixel,
-        // which exists: the last column is never sampled); the fourth lane
-        // becomes 1.
-        const auto pixelOf = [&](int i) {
-          const bool on = ((lanes >> i) & 1) != 0;
-          const int r = on ? rows[i] : 0;
-          const int c = on ? columns[i] : 0;
-          int value;
-          std::memcpy(&value, image + r * step + 3 * static_cast<std::size_t>(c), 4);
-          return value;
-        };
-        const auto weightOf = [&](int i) {
-          const bool on = ((lanes >> i) & 1) != 0;
-          const int r = on ? rows[i] : 0;
-          const int c = on ? columns[i] : 0;
-          const float weight = sampleWeight(s, r, c);
-          return on ? weight : 0.0f;
-        };
-        const __m128i bytes = _mm_setr_epi32(pixelOf(0), pixelOf(1), pixelOf(2), pixelOf(3));
+      const int used = (count + 3) & ~3;
+      if (pixelWeights == nullptr && !folded) {
+        for (int i = 0; i < used; ++i) {
+          weightAt[i] = s.weightRow[rowAt[i]] + s.weightColumn[columnAt[i]];
+        }
+      }
+      float* cell = rowCells + 4 * static_cast<long>(from);
+      for (int i = 0; i < count; i += 4, cell += 16) {
+        if (count - i < 4) {
+          // The row's last cells: only those of the job's columns are touched.
+          for (int k = 0; k < count - i; ++k) {
+            if (seenAt[i + k] != 0) {
+              accumulate(image + pixelAt[i + k], weights[weightAt[i + k]], cell + 4 * k);
+            }
+          }
+          break;
+        }
+        // Each pixel is read as four bytes (blue, green, red and one of the
+        // next pixel, which exists: the last column is never sampled); the
+        // fourth lane becomes 1.
+        int p[4];
+        for (int k = 0; k < 4; ++k) {
+          std::memcpy(&p[k], image + pixelAt[i + k], 4);
+        }
+        const __m128i bytes = _mm_setr_epi32(p[0], p[1], p[2], p[3]);
         const __m256 first =
             _mm256_blend_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)), ones, 0x88);
         const __m256 second = _mm256_blend_ps(
             _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))), ones, 0x88);
-        const __m256 weightLanes = _mm256_castps128_ps256(
-            _mm_setr_ps(weightOf(0), weightOf(1), weightOf(2), weightOf(3)));
-        const __m256 firstWeights = _mm256_permutevar8x32_ps(weightLanes, firstPair);
-        const __m256 secondWeights = _mm256_permutevar8x32_ps(weightLanes, secondPair);
-        _mm256_storeu_ps(cell, _mm256_add_ps(_mm256_loadu_ps(cell),
-                                             _mm256_mul_ps(first, firstWeights)));
-        _mm256_storeu_ps(cell + 8, _mm256_add_ps(_mm256_loadu_ps(cell + 8),
-                                                 _mm256_mul_ps(second, secondWeights)));
-        continue;
+        const __m128 weight =
+            _mm_and_ps(_mm_setr_ps(weights[weightAt[i]], weights[weightAt[i + 1]],
+                                   weights[weightAt[i + 2]], weights[weightAt[i + 3]]),
+                       _mm_load_ps(reinterpret_cast<const float*>(seenAt + i)));
+        const __m256 weightLanes = _mm256_castps128_ps256(weight);
+        _mm256_storeu_ps(
+            cell,
+            _mm256_add_ps(_mm256_loadu_ps(cell),
+                          _mm256_mul_ps(first, _mm256_permutevar8x32_ps(weightLanes, firstPair))));
+        _mm256_storeu_ps(
+            cell + 8, _mm256_add_ps(_mm256_loadu_ps(cell + 8),
+                                    _mm256_mul_ps(second, _mm256_permutevar8x32_ps(weightLanes,
+                                                                                   secondPair))));
       }
-      do {
-        const int i = __builtin_ctz(static_cast<unsigned>(lanes));
-        lanes &= lanes - 1;
-        accumulate(image + rows[i] * step + 3 * static_cast<std::size_t>(columns[i]),
-                   sampleWeight(s, rows[i], columns[i]), cell + 4 * i);
-      } while (lanes != 0);
     }
   }
 }
@@ -258,12 +312,12 @@ int vectorLanesInUse() {
 void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view, float* cells,
                      int firstRow) {
   const int lanes = vectorLanesInUse();
-  if (lanes == 8 && wideLanesFit(s)) {
+  if (lanes == 8 && offsetsFitLanes(s)) {
     drawPinholeRowsWide(s, rowFrom, rowTo, view, cells, firstRow);
     return;
   }
 #if defined(PANO_AVX2_LANES)
-  if (lanes >= 4) {
+  if (lanes >= 4 && offsetsFitLanes(s)) {
     drawPinholeRowsLanes(s, rowFrom, rowTo, view, cells, firstRow);
     return;
   }

@@ -1,7 +1,6 @@
 #include "geometry/WideLanes.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "geometry/PhotoDrawing.h"
@@ -34,11 +33,6 @@ bool wideLanesAvailable() {
 #else
   return false;
 #endif
-}
-
-bool wideLanesFit(const DrawJob& job) {
-  const double imageBytes = static_cast<double>(job.image.step[0]) * job.image.rows;
-  return imageBytes < static_cast<double>(INT_MAX);
 }
 
 #if defined(PANO_WIDE_LANES)
@@ -92,9 +86,9 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
     // dx = x - halfWidth in every lane; the steps of eight are exact (whole
     // and half numbers far below 2^52), so each lane holds the very dx the
     // one-pixel code computes.
-    __m512d dx = _mm512_sub_pd(
-        _mm512_add_pd(_mm512_set1_pd(static_cast<double>(s.columnFrom)), lane),
-        _mm512_set1_pd(view.halfWidth));
+    __m512d dx =
+        _mm512_sub_pd(_mm512_add_pd(_mm512_set1_pd(static_cast<double>(s.columnFrom)), lane),
+                      _mm512_set1_pd(view.halfWidth));
     for (int from = s.columnFrom; from <= s.columnTo; from += kRun) {
       const int count = std::min(kRun, s.columnTo - from + 1);
       unsigned anySeen = 0;
@@ -119,7 +113,8 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
         const __m256i bytes = _mm256_add_epi32(_mm256_mullo_epi32(ri, step),
                                                _mm256_add_epi32(ci, _mm256_add_epi32(ci, ci)));
         _mm256_store_si256(reinterpret_cast<__m256i*>(pixelAt + i), bytes);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(seenAt + i), _mm256_maskz_set1_epi32(seen, -1));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(seenAt + i),
+                           _mm256_maskz_set1_epi32(seen, -1));
         if (pixelWeights != nullptr) {
           _mm256_store_si256(reinterpret_cast<__m256i*>(weightAt + i),
                              _mm256_add_epi32(_mm256_mullo_epi32(ri, pixelWeightsWidth), ci));
@@ -153,13 +148,13 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
         for (int k = 0; k < 4; ++k) {
           std::memcpy(&p[k], image + pixelAt[i + k], 4);
         }
-        const __m128 weight = _mm_and_ps(
-            _mm_setr_ps(weights[weightAt[i]], weights[weightAt[i + 1]], weights[weightAt[i + 2]],
-                        weights[weightAt[i + 3]]),
-            _mm_load_ps(reinterpret_cast<const float*>(seenAt + i)));
+        const __m128 weight =
+            _mm_and_ps(_mm_setr_ps(weights[weightAt[i]], weights[weightAt[i + 1]],
+                                   weights[weightAt[i + 2]], weights[weightAt[i + 3]]),
+                       _mm_load_ps(reinterpret_cast<const float*>(seenAt + i)));
         const __m512 sample = _mm512_mask_blend_ps(
-            0x8888, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_setr_epi32(p[0], p[1], p[2], p[3]))),
-            ones);
+            0x8888,
+            _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_setr_epi32(p[0], p[1], p[2], p[3]))), ones);
         const __m512 product =
             _mm512_mul_ps(sample, _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(weight)));
         if (count - i >= 4) {
@@ -223,7 +218,8 @@ PANO_WIDE void finishPixelsWide(const float* cells, int count, float rounding,
     alignas(16) std::uint8_t bytes[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(bytes),
                     finishFour(_mm512_maskz_loadu_ps(inside, cells + 4 * i), round));
-    std::memcpy(pixels + 3 * static_cast<std::size_t>(i), bytes, 3 * static_cast<std::size_t>(count - i));
+    std::memcpy(pixels + 3 * static_cast<std::size_t>(i), bytes,
+                3 * static_cast<std::size_t>(count - i));
   }
 }
 

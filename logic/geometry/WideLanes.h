@@ -11,14 +11,11 @@ struct ViewRays;
 // eight view pixels at a time, four accumulator cells summed or finished per
 // vector. Each lane does the very operations of the one-pixel code (no fused
 // multiply-add, IEEE division, the same truncation and saturation), so the
-// views are identical to it. Callers check wideLanesAvailable() first.
+// views are identical to it. Callers check wideLanesAvailable() first, and
+// that the job's byte offsets fit the lanes' 32-bit integers.
 
 // True when the processor (and the build) have the 512-bit lanes.
 bool wideLanesAvailable();
-
-// Whether a pinhole job's image can be drawn by drawPinholeRowsWide: its
-// byte offsets must fit the 32-bit lanes.
-bool wideLanesFit(const DrawJob& job);
 
 // drawPinholeRows: the rays of a run of view pixels are projected first and
 // the photograph's pixels and weights read afterwards, so that the reads do
