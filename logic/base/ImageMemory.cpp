@@ -3,9 +3,8 @@
 #include "base/ImageBlockPool.h"
 #include "base/ParallelFor.h"
 
-#include <cstring>
-
 #include <cstdlib>  // defines __GLIBC__ on the GNU C library
+#include <cstring>
 
 #if defined(__GLIBC__)
 #include <malloc.h>

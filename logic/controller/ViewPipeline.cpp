@@ -6,8 +6,8 @@
 #include <opencv2/core.hpp>
 
 #include "base/ClearOnExit.h"
-#include "base/ImageMemory.h"
 #include "base/Constants.h"
+#include "base/ImageMemory.h"
 #include "base/Logger.h"
 #include "base/TextFormat.h"
 #include "controller/Guarded.h"
