@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "geometry/PhotoDrawing.h"
+#include "geometry/DrawJob.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
