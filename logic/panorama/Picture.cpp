@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <exception>
 
-#include <opencv2/imgproc.hpp>
-
 #include "camera/CamData.h"
 #include "camera/GeneralCamera.h"
 #include "panorama/BicubicResize.h"
