@@ -66,10 +66,7 @@ cv::UMatData* ImageBlockPool::allocate(int dims, const int* sizes, int type, voi
                                        size_t* step, cv::AccessFlag flags,
                                        cv::UMatUsageFlags usageFlags) const {
   cv::MatAllocator* standard = cv::Mat::getStdAllocator();
-  if (data != nullptr) {
-    return standard->allocate(dims, sizes, type, data, step, flags, usageFlags);
-  }
-  if (dims <= 0 || dims > kMaxDims) {
+  if (data != nullptr || dims <= 0 || dims > kMaxDims) {
     return standard->allocate(dims, sizes, type, data, step, flags, usageFlags);
   }
   std::size_t given[kMaxDims];

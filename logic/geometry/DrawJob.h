@@ -24,6 +24,7 @@ struct DrawJob {
   // of the map's size): the map index of pixel (row, column) is then
   // (foldRow - |row - foldRow|) x weightStride + foldColumn - |column - foldColumn|,
   // which the vector lanes compute instead of looking it up.
+  // (Never set for an image with its own weight table.)
   bool weightsFolded = false;
   int foldColumn = 0;
   int foldRow = 0;
@@ -43,6 +44,16 @@ struct DrawJob {
   int columnTo = 0;  // inclusive
   int rowFrom = 0;   // view rows [rowFrom, rowTo): the overlap box's rows, its last included
   int rowTo = 0;
+
+  // What the vector lanes' weight indices point into: the image's own
+  // weight table, or the map.
+  const float* weightValues() const { return pixelWeights ? pixelWeights->data() : weights; }
+  // The map indices of `count` pixels, looked up in the axis tables.
+  void lookUpWeightIndices(const int* rows, const int* columns, int count, int* indices) const {
+    for (int i = 0; i < count; ++i) {
+      indices[i] = weightRow[rows[i]] + weightColumn[columns[i]];
+    }
+  }
 };
 
 // The view being drawn: its width in pixels, its centre (width / 2,

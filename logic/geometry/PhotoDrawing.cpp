@@ -133,9 +133,8 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
   const std::uint8_t* image = s.image.data;
   const __m128i step = _mm_set1_epi32(static_cast<int>(s.image.step[0]));
   const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
-  const float* weights = pixelWeights != nullptr ? pixelWeights : s.weights;
+  const float* weights = s.weightValues();
   const __m128i pixelWeightsWidth = _mm_set1_epi32(s.image.cols);
-  const bool folded = pixelWeights == nullptr && s.weightsFolded;
   const __m128i foldColumn = _mm_set1_epi32(s.foldColumn);
   const __m128i foldRow = _mm_set1_epi32(s.foldRow);
   const __m128i weightStride = _mm_set1_epi32(s.weightStride);
@@ -195,7 +194,7 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
         if (pixelWeights != nullptr) {
           _mm_store_si128(reinterpret_cast<__m128i*>(weightAt + i),
                           _mm_add_epi32(_mm_mullo_epi32(ri, pixelWeightsWidth), ci));
-        } else if (folded) {
+        } else if (s.weightsFolded) {
           const __m128i mapColumn =
               _mm_sub_epi32(foldColumn, _mm_abs_epi32(_mm_sub_epi32(ci, foldColumn)));
           const __m128i mapRow = _mm_sub_epi32(foldRow, _mm_abs_epi32(_mm_sub_epi32(ri, foldRow)));
@@ -209,11 +208,8 @@ __attribute__((target("avx2"))) void drawPinholeRowsLanes(const DrawJob& s, int 
       if (anySeen == 0) {
         continue;
       }
-      const int used = (count + 3) & ~3;
-      if (pixelWeights == nullptr && !folded) {
-        for (int i = 0; i < used; ++i) {
-          weightAt[i] = s.weightRow[rowAt[i]] + s.weightColumn[columnAt[i]];
-        }
+      if (pixelWeights == nullptr && !s.weightsFolded) {
+        s.lookUpWeightIndices(rowAt, columnAt, (count + 3) & ~3, weightAt);
       }
       float* cell = rowCells + 4 * static_cast<long>(from);
       for (int i = 0; i < count; i += 4, cell += 16) {
@@ -311,13 +307,13 @@ int vectorLanesInUse() {
 
 void drawPinholeRows(const DrawJob& s, int rowFrom, int rowTo, const ViewRays& view, float* cells,
                      int firstRow) {
-  const int lanes = vectorLanesInUse();
-  if (lanes == 8 && offsetsFitLanes(s)) {
+  const int lanes = offsetsFitLanes(s) ? vectorLanesInUse() : 1;
+  if (lanes == 8) {
     drawPinholeRowsWide(s, rowFrom, rowTo, view, cells, firstRow);
     return;
   }
 #if defined(PANO_AVX2_LANES)
-  if (lanes >= 4 && offsetsFitLanes(s)) {
+  if (lanes == 4) {
     drawPinholeRowsLanes(s, rowFrom, rowTo, view, cells, firstRow);
     return;
   }

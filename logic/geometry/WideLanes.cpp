@@ -57,11 +57,8 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
   // row), large ones through the map's axis tables or, at the map's own
   // size, by folding their position into the map's quadrant.
   const float* pixelWeights = s.pixelWeights ? s.pixelWeights->data() : nullptr;
-  const float* weights = pixelWeights != nullptr ? pixelWeights : s.weights;
+  const float* weights = s.weightValues();
   const __m256i pixelWeightsWidth = _mm256_set1_epi32(s.image.cols);
-  const int* weightRow = s.weightRow.data();
-  const int* weightColumn = s.weightColumn.data();
-  const bool folded = pixelWeights == nullptr && s.weightsFolded;
   const __m256i foldColumn = _mm256_set1_epi32(s.foldColumn);
   const __m256i foldRow = _mm256_set1_epi32(s.foldRow);
   const __m256i weightStride = _mm256_set1_epi32(s.weightStride);
@@ -118,7 +115,7 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
         if (pixelWeights != nullptr) {
           _mm256_store_si256(reinterpret_cast<__m256i*>(weightAt + i),
                              _mm256_add_epi32(_mm256_mullo_epi32(ri, pixelWeightsWidth), ci));
-        } else if (folded) {
+        } else if (s.weightsFolded) {
           const __m256i mapColumn =
               _mm256_sub_epi32(foldColumn, _mm256_abs_epi32(_mm256_sub_epi32(ci, foldColumn)));
           const __m256i mapRow =
@@ -133,11 +130,8 @@ PANO_WIDE void drawPinholeRowsWide(const DrawJob& s, int rowFrom, int rowTo, con
       if (anySeen == 0) {
         continue;
       }
-      const int used = (count + 3) & ~3;
-      if (pixelWeights == nullptr && !folded) {
-        for (int i = 0; i < used; ++i) {
-          weightAt[i] = weightRow[rowAt[i]] + weightColumn[columnAt[i]];
-        }
+      if (pixelWeights == nullptr && !s.weightsFolded) {
+        s.lookUpWeightIndices(rowAt, columnAt, (count + 3) & ~3, weightAt);
       }
       float* cell = rowCells + 4 * static_cast<long>(from);
       for (int i = 0; i < count; i += 4, cell += 16) {

@@ -240,8 +240,8 @@ void PicLoader::decodeAhead(Picture* viewCopy, const std::atomic<bool>& stop) {
                     [partner](const Wanted& w) { return w.picture == partner; })) {
       continue;
     }
-    Wanted next{partner, partner->scaleForTarget(width, height), {}};
-    partner->sizeAtScale(next.scale, &next.size.width, &next.size.height);
+    const Wanted next{partner, partner->scaleForTarget(width, height),
+                      partner->sizeForTarget(width, height)};
     bytes += 3 * static_cast<std::size_t>(next.size.area());
     if (bytes > kMaxAheadBytes) {
       break;
@@ -298,14 +298,8 @@ void PicLoader::takeAheadDecodes(const std::vector<Target>& targets) {
     const auto target = std::find_if(targets.begin(), targets.end(), [&](const Target& t) {
       return t.picture == decode.picture;
     });
-    if (target == targets.end() || !decode.picture->needsFileFor(target->width, target->height)) {
-      continue;
-    }
-    int w = 0;
-    int h = 0;
-    decode.picture->sizeAtScale(decode.picture->scaleForTarget(target->width, target->height), &w,
-                                &h);
-    if (decode.image.size() == cv::Size(w, h)) {
+    if (target != targets.end() && decode.picture->needsFileFor(target->width, target->height) &&
+        decode.image.size() == decode.picture->sizeForTarget(target->width, target->height)) {
       decode.picture->offerPrefetched(decode.image);
     }
   }

@@ -106,17 +106,14 @@ bool Picture::setFileWithPreview(const std::string& path, const cv::Mat& stored)
   describePreview();
   // The size and pitch makePreview's requestScale and applyRequestedScale
   // give for the preview size.
-  int w = 0;
-  int h = 0;
-  sizeAtScale(scaleForTarget(previewWidth, previewHeight), &w, &h);
-  if (stored.cols != w || stored.rows != h) {
+  if (stored.size() != sizeForTarget(previewWidth, previewHeight)) {
     return false;
   }
   fileName = path.substr(0, kMaxFileName);
   preview = stored;
-  previewWidth = w;
-  previewHeight = h;
-  previewPitch = pitchAtSize(w, h);
+  previewWidth = stored.cols;
+  previewHeight = stored.rows;
+  previewPitch = pitchAtSize(stored.cols, stored.rows);
   rescalePending = false;
   showPreview();
   return true;
@@ -373,8 +370,8 @@ void Picture::loadFullImage() {
 void Picture::prefetchFullImage(double scale) {
   {
     Lock lock(mutex_);
-    if (id < 0 || hasPrefetched_) {
-      return;
+    if (hasPrefetched_) {
+      return;  // no decode for an image that would not be kept
     }
   }
   cv::Mat decoded;

@@ -106,6 +106,12 @@ class Picture {
   // The image size applyRequestedScale makes for `scale`:
   // floor(full * scale + 0.5) on both axes.
   void sizeAtScale(double scale, int* w, int* h) const;
+  // The image size a request for the target size makes.
+  cv::Size sizeForTarget(int targetWidth, int targetHeight) const {
+    cv::Size size;
+    sizeAtScale(scaleForTarget(targetWidth, targetHeight), &size.width, &size.height);
+    return size;
+  }
   void loadFullImage();
   void makePreview();
   // Decodes the picture file ahead of a load that is about to need it, so
